@@ -1,0 +1,20 @@
+# Source conventions: in every source folder, files ending in _win.cpp use the
+# Windows API; all other .cpp files are portable C++ and also build natively.
+function(kovo_portable_sources out)
+  set(result)
+  foreach(dir ${ARGN})
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+    list(FILTER found EXCLUDE REGEX "_win\\.cpp$")
+    list(APPEND result ${found})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+function(kovo_windows_sources out)
+  set(result)
+  foreach(dir ${ARGN})
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*_win.cpp)
+    list(APPEND result ${found})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
