@@ -1,0 +1,51 @@
+// The server's wire names: request items and execute commands with the codes
+// that KovoDLLInterface receives, and how arguments are cut out of them.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kovo::server {
+
+struct NamedCode {
+  std::string_view name;
+  int code;
+};
+
+std::span<const NamedCode> item_table();
+std::span<const NamedCode> command_table();
+
+inline constexpr int kCodeSetTopic = 6;
+inline constexpr int kCodeClose = 1;
+inline constexpr int kCodeServer = 7;
+inline constexpr int kCodeServerHelp = 32767;
+inline constexpr int kCodeClipToDde = 27;
+inline constexpr int kCodeServerVersion = 28;
+inline constexpr int kCodeList = 19;
+inline constexpr int kCodeVersion = 125;
+inline constexpr std::size_t kMaxItemLength = 662;
+inline constexpr std::size_t kMaxCommandLength = 254;
+
+// Item name compared case-insensitively and in full.
+std::optional<int> find_item(std::string_view item_name);
+// First command whose prefix begins the text (case-insensitive).
+std::optional<int> find_command(std::string_view command_text);
+
+// A request item split at its first ";": name and arguments.
+struct SplitItem {
+  std::string_view name;
+  std::string_view arguments;
+};
+SplitItem split_item(std::string_view item);
+
+// Arguments of an execute command: the text between the first "(" and the
+// last ")", or the whole command when either is missing or nothing follows "(".
+std::string_view command_arguments(std::string_view command);
+
+// True when the upper-cased arguments hold "NOSHOW" followed by "=" and a
+// non-zero number.
+bool command_is_quiet(std::string_view arguments);
+
+}  // namespace kovo::server

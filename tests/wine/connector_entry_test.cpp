@@ -1,0 +1,127 @@
+// The connector library under Wine: its exports, version resource, and the
+// answers of the entry codes through the console and in process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "program_runner.h"
+
+using kovo::testing::bin_folder;
+using kovo::testing::run_console;
+
+namespace {
+
+TEST(ConnectorConsole, RefusedCodesAndUnsupportedFunction) {
+  // GLGROUP is code 128; "[INQUIRE2" reaches the connector as 22, a window command.
+  const auto run = run_console("\"[REPORT(x)]\" GLGROUP;1 KovoCOM1 KovoVERSION \"[KovoCOM2]\"");
+  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  // Executes pass no result buffer, so a refused command shows only its status.
+  const std::string expected = std::string("1\t\n") +
+                               "1\tKovo [CYMA] The command/request was not processedGLGROUP\n" +
+                               "1\tKovo [CYMA] The command/request was not processedKovoCOM1\n" +
+                               "0\tKovo Version 4.2.20.0 for Cyma IV\\r\\n\n" + "1\t\n";
+  EXPECT_EQ(run.output, expected);
+}
+
+TEST(ConnectorConsole, RequestsFromStandardInputAndUnknownCommands) {
+  const auto run = run_console("", "KovoVERSION\r\n\r\n[NOSUCH]\nOD;x\n");
+  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  EXPECT_EQ(run.output,
+            "0\tKovo Version 4.2.20.0 for Cyma IV\\r\\n\n"
+            "1\tThe command sent is unknown to kovo - [NOSUCH]\n"
+            "1\tKovo [CYMA] The command/request was not processedOD\n");
+}
+
+TEST(ConnectorConsole, MissingLibraryFailsClearly) {
+  const auto run = run_console("--library C:\\nowhere\\Ledra5.dll KovoVERSION");
+  EXPECT_EQ(run.exit_code, 2u);
+  EXPECT_NE(run.errors.find("cannot load the connector library C:\\nowhere\\Ledra5.dll"),
+            std::string::npos);
+  EXPECT_TRUE(run.output.empty());
+}
+
+// The library loaded into the test process, as the server loads it.
+class ConnectorInProcess : public ::testing::Test {
+ protected:
+  using InterfaceFn = int(WINAPI*)(int, const char*, char*);
+  using VoidFn = int(WINAPI*)();
+  using FixFn = int(WINAPI*)(MSG*);
+
+  void SetUp() override {
+    module_ = LoadLibraryA((bin_folder() + "Ledra5.dll").c_str());
+    ASSERT_NE(module_, nullptr);
+    interface_ = reinterpret_cast<InterfaceFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDLLInterface")));
+    init_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDoDLLInit")));
+    cleanup_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DLLCleanupFunc")));
+    clip_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoClipToDDE")));
+    fix_ = reinterpret_cast<FixFn>(reinterpret_cast<void*>(GetProcAddress(module_, "ModelessFix")));
+    ASSERT_TRUE(interface_ && init_ && cleanup_ && clip_ && fix_);
+    ASSERT_EQ(init_(), 0);
+    pump();
+  }
+  void TearDown() override {
+    if (!module_) return;
+    EXPECT_EQ(cleanup_(), 0);
+    pump();
+    EXPECT_EQ(FindWindowA("CYMAV5CLASS32", nullptr), nullptr) << "clean-up destroys the main window";
+    FreeLibrary(module_);
+  }
+  void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (fix_(&message)) continue;
+      DispatchMessageA(&message);
+    }
+  }
+  std::string call(int code, const char* arguments, int* status = nullptr) {
+    std::string result(16000, '\0');
+    const int s = interface_(code, arguments, result.data());
+    if (status) *status = s;
+    result.resize(result.find('\0'));
+    return result;
+  }
+  HWND main_window() { return FindWindowA("CYMAV5CLASS32", "Kovo DLL for Cyma IV"); }
+
+  HMODULE module_ = nullptr;
+  InterfaceFn interface_ = nullptr;
+  VoidFn init_ = nullptr, cleanup_ = nullptr, clip_ = nullptr;
+  FixFn fix_ = nullptr;
+};
+
+TEST_F(ConnectorInProcess, EntryCodesAndNullResults) {
+  int status = -1;
+  EXPECT_EQ(call(1, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(call(39, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(call(128, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(call(127, "", &status), "Kovo [CYMA] Function not supported\r\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(call(125, ""), "Kovo Version 4.2.20.0 for Cyma IV\r\n");
+  EXPECT_EQ(interface_(125, "", nullptr), 0);
+  EXPECT_EQ(interface_(3, "NoShow=1", nullptr), 0);
+  EXPECT_EQ(clip_(), 0);
+  MSG nothing{};
+  EXPECT_EQ(fix_(&nothing), 0);
+}
+
+TEST_F(ConnectorInProcess, NoShowHidesTheMainWindowAndIsClearedAfterwards) {
+  HWND window = main_window();
+  ASSERT_NE(window, nullptr) << "initialisation creates the hidden main window";
+  EXPECT_FALSE(IsWindowVisible(window));
+  call(15, "NoShow=1");
+  pump();
+  EXPECT_FALSE(IsWindowVisible(window)) << "NoShow never shows a window";
+  call(15, "");
+  pump();
+  EXPECT_TRUE(IsWindowVisible(window)) << "NoShow was cleared, so the next command shows it";
+  // Closing from the menu only hides the window until clean-up.
+  SendMessageA(window, WM_COMMAND, 2, 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(IsWindowVisible(window));
+  call(8, "");
+  EXPECT_TRUE(IsWindowVisible(window));
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// kovo-cli: sends requests and window commands to a connector library the
+// way the server does, and prints each answer with its status.
+//
+//   kovo-cli [--library PATH] [--value] [REQUEST ...]
+//
+// Requests are written as the add-in sends them ("GL;1000-?;This Month;DEMO",
+// "[SETUP(NoShow=1,Company=DEMO)]"); without any on the command line they are
+// read one per line from standard input. Each answer prints as the status, a
+// tab and the text with carriage returns, line feeds and tabs shown as \r, \n
+// and \t; with --value only the text is printed, less its final line end.
+#include <windows.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "connector_library.h"
+#include "entry/request_text.h"
+#include "server/dde_tables.h"
+
+namespace {
+
+using kovo::cli::ConnectorLibrary;
+namespace srv = kovo::server;
+
+struct Answer {
+  int status = 0;
+  std::string text;
+};
+
+std::string program_folder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length < MAX_PATH ? length : 0);
+  const auto slash = folder.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+}
+
+// An execute command, as the server handles it; result only for the list command
+// (or when the command came as a request item).
+Answer execute(const ConnectorLibrary& library, const std::string& command, bool as_request) {
+  const auto code = srv::find_command(command);
+  if (!code) return {1, "The command sent is unknown to kovo - " + command};
+  switch (*code) {
+    case srv::kCodeClipToDde:
+      return {0, library.has_clip_to_dde() ? "Supported" : "NotSupported"};
+    case srv::kCodeSetTopic:
+    case srv::kCodeClose:
+    case srv::kCodeServer:
+    case srv::kCodeServerHelp:
+    case srv::kCodeServerVersion:
+      return {0, "(handled by the server; not sent to the connector)"};
+    default:
+      break;
+  }
+  const std::string arguments(srv::command_arguments(command));
+  std::vector<char> result(kovo::kResultCapacity, '\0');
+  const bool pass_result = as_request || *code == srv::kCodeList;
+  Answer answer;
+  answer.status = library.call(*code, arguments.c_str(), pass_result ? result.data() : nullptr);
+  answer.text = result.data();
+  return answer;
+}
+
+Answer request(const ConnectorLibrary& library, const std::string& text) {
+  if (!text.empty() && text.front() == '[') return execute(library, text, false);
+  const auto [name, arguments] = srv::split_item(text);
+  const auto code = srv::find_item(name);
+  if (!code) {
+    Answer answer = execute(library, text, true);
+    if (answer.text.empty()) answer.text = "KovoListDone\r\n";
+    return answer;
+  }
+  std::vector<char> result(kovo::kResultCapacity, '\0');
+  const std::string args(arguments);
+  Answer answer;
+  answer.status = library.call(*code, args.c_str(), result.data());
+  answer.text = result.data();
+  if (answer.status == 1 && !answer.text.empty()) answer.text += std::string(name);
+  return answer;
+}
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
+void print(const Answer& answer, bool value_only) {
+  if (value_only) {
+    std::string text = answer.text;
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+  } else {
+    std::printf("%d\t%s\n", answer.status, escaped(answer.text).c_str());
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);  // answers carry their own line ends
+  std::string library_path = program_folder() + "Ledra5.dll";
+  bool value_only = false;
+  std::vector<std::string> requests;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--library" && i + 1 < argc) library_path = argv[++i];
+    else if (arg == "--value") value_only = true;
+    else if (arg == "--help") {
+      std::puts("usage: kovo-cli [--library PATH] [--value] [REQUEST ...]");
+      return 0;
+    } else requests.push_back(arg);
+  }
+  ConnectorLibrary library;
+  if (!library.load(library_path)) {
+    std::fprintf(stderr, "kovo-cli: %s\n", library.error().c_str());
+    return 2;
+  }
+  auto run = [&](const std::string& text) {
+    print(request(library, text), value_only);
+    library.pump_messages();
+  };
+  if (!requests.empty()) {
+    for (const auto& text : requests) run(text);
+  } else {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) run(line);
+    }
+  }
+  if (library.unload() != 0) std::fprintf(stderr, "kovo-cli: the connector is busy and stays loaded\n");
+  return 0;
+}
