@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "entry/request_text.h"
+
 namespace kovo {
 
 // Modeless window slots, in the order ModelessFix offers a message.
@@ -32,5 +34,10 @@ int show_message_box(HWND owner, int number, std::string_view detail);
 std::string version_answer(HINSTANCE module);
 // A string of the module's version resource, trying the usual translations.
 std::string version_string(HINSTANCE module, const char* name);
+
+// The user's decimal and thousands separators and grouping, read once.
+const AmountLocale& user_amount_locale();
+// An amount as the connector's windows show it, with the current settings.
+std::string window_amount(double value);
 
 }  // namespace kovo

@@ -124,4 +124,37 @@ TEST_F(ConnectorInProcess, NoShowHidesTheMainWindowAndIsClearedAfterwards) {
   EXPECT_TRUE(IsWindowVisible(window));
 }
 
+TEST_F(ConnectorInProcess, StringTableAndVersionResource) {
+  char text[256];
+  struct Entry {
+    UINT id;
+    const char* text;
+  } entries[] = {{30, "Btrieve error"}, {121, "Too Few Arguments"},
+                 {3002, "Could not Find Btrieve Server"}, {1005, "Invalid Preimage Drive Parameter"},
+                 {10020, "Record Manager Inactive"}, {10097, "Data Message Too Small"},
+                 {5001, "System"}, {5043, "Include Unposted Transactions on Drill by Transactions"}};
+  for (const auto& entry : entries) {
+    ASSERT_GT(LoadStringA(module_, entry.id, text, sizeof text), 0) << entry.id;
+    EXPECT_STREQ(text, entry.text);
+  }
+  const std::string path = bin_folder() + "Ledra5.dll";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::string block(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+  auto value = [&](const char* name) {
+    char* found = nullptr;
+    UINT length = 0;
+    const std::string query = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (!VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&found), &length))
+      return std::string();
+    return std::string(found);
+  };
+  EXPECT_EQ(value("CompanyName"), "Kovo");
+  EXPECT_EQ(value("InternalName"), "LEDRA5");
+  EXPECT_EQ(value("ProductName"), "Kovo for Cyma IV");
+  EXPECT_EQ(value("ProductVersion"), "4.2.20.0");
+}
+
 }  // namespace
