@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "data/settings_store_win.h"
 #include "entry/connector_win.h"
 #include "entry/dispatch.h"
 #include "entry/lifecycle.h"
@@ -284,12 +285,7 @@ void set_slot_window(Slot slot, HWND window) { g.slots[slot] = window; }
 void register_dialog(Slot slot, DLGPROC procedure) { g.kinds[slot].procedure = procedure; }
 
 void open_help() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(g.module, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  std::string help(path, length);
-  if (const auto dot = help.find_last_of('.'); dot != std::string::npos) help.resize(dot + 1);
-  help += "chm";
+  const std::string help = help_file_path(g.module);
   // HTML Help is opened through the shell so that no help library is linked.
   ShellExecuteA(nullptr, "open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   g.help_used = true;
@@ -310,6 +306,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     g.module = instance;
     set_string_source(load_resource_string);
     set_connector_host({window_command, version_answer_text, nullptr});
+    install_settings_store();
   } else if (reason == DLL_PROCESS_DETACH) {
     UnregisterClassA(kClassName, instance);
   }

@@ -19,6 +19,8 @@ struct Settings {
   // Set when "Drill From" or "Drill To" was given: the drill-down works on a
   // date range instead of a period.
   bool drill_date_range = false;
+  // The drill-down highlight threshold as a number.
+  double highlight_amount = 0.0;
 };
 
 struct SettingKey {

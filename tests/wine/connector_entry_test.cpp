@@ -5,10 +5,12 @@
 
 #include <string>
 
+#include "connector_fixture.h"
 #include "program_runner.h"
 
 using kovo::testing::bin_folder;
 using kovo::testing::run_console;
+using kovo::testing::ConnectorInProcess;
 
 namespace {
 
@@ -40,54 +42,6 @@ TEST(ConnectorConsole, MissingLibraryFailsClearly) {
             std::string::npos);
   EXPECT_TRUE(run.output.empty());
 }
-
-// The library loaded into the test process, as the server loads it.
-class ConnectorInProcess : public ::testing::Test {
- protected:
-  using InterfaceFn = int(WINAPI*)(int, const char*, char*);
-  using VoidFn = int(WINAPI*)();
-  using FixFn = int(WINAPI*)(MSG*);
-
-  void SetUp() override {
-    module_ = LoadLibraryA((bin_folder() + "Ledra5.dll").c_str());
-    ASSERT_NE(module_, nullptr);
-    interface_ = reinterpret_cast<InterfaceFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDLLInterface")));
-    init_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDoDLLInit")));
-    cleanup_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DLLCleanupFunc")));
-    clip_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoClipToDDE")));
-    fix_ = reinterpret_cast<FixFn>(reinterpret_cast<void*>(GetProcAddress(module_, "ModelessFix")));
-    ASSERT_TRUE(interface_ && init_ && cleanup_ && clip_ && fix_);
-    ASSERT_EQ(init_(), 0);
-    pump();
-  }
-  void TearDown() override {
-    if (!module_) return;
-    EXPECT_EQ(cleanup_(), 0);
-    pump();
-    EXPECT_EQ(FindWindowA("CYMAV5CLASS32", nullptr), nullptr) << "clean-up destroys the main window";
-    FreeLibrary(module_);
-  }
-  void pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (fix_(&message)) continue;
-      DispatchMessageA(&message);
-    }
-  }
-  std::string call(int code, const char* arguments, int* status = nullptr) {
-    std::string result(16000, '\0');
-    const int s = interface_(code, arguments, result.data());
-    if (status) *status = s;
-    result.resize(result.find('\0'));
-    return result;
-  }
-  HWND main_window() { return FindWindowA("CYMAV5CLASS32", "Kovo DLL for Cyma IV"); }
-
-  HMODULE module_ = nullptr;
-  InterfaceFn interface_ = nullptr;
-  VoidFn init_ = nullptr, cleanup_ = nullptr, clip_ = nullptr;
-  FixFn fix_ = nullptr;
-};
 
 TEST_F(ConnectorInProcess, EntryCodesAndNullResults) {
   int status = -1;

@@ -1,0 +1,63 @@
+// A fixture that loads the connector library into the test process, as the
+// server loads it, and cleans it up after each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "program_runner.h"
+
+namespace kovo::testing {
+
+// The library loaded into the test process, as the server loads it.
+class ConnectorInProcess : public ::testing::Test {
+ protected:
+  using InterfaceFn = int(WINAPI*)(int, const char*, char*);
+  using VoidFn = int(WINAPI*)();
+  using FixFn = int(WINAPI*)(MSG*);
+
+  void SetUp() override {
+    module_ = LoadLibraryA((kovo::testing::bin_folder() + "Ledra5.dll").c_str());
+    ASSERT_NE(module_, nullptr);
+    interface_ = reinterpret_cast<InterfaceFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDLLInterface")));
+    init_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoDoDLLInit")));
+    cleanup_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DLLCleanupFunc")));
+    clip_ = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(module_, "KovoClipToDDE")));
+    fix_ = reinterpret_cast<FixFn>(reinterpret_cast<void*>(GetProcAddress(module_, "ModelessFix")));
+    ASSERT_TRUE(interface_ && init_ && cleanup_ && clip_ && fix_);
+    ASSERT_EQ(init_(), 0);
+    pump();
+  }
+  void TearDown() override {
+    if (!module_) return;
+    EXPECT_EQ(cleanup_(), 0);
+    pump();
+    EXPECT_EQ(FindWindowA("CYMAV5CLASS32", nullptr), nullptr) << "clean-up destroys the main window";
+    FreeLibrary(module_);
+  }
+  void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (fix_(&message)) continue;
+      DispatchMessageA(&message);
+    }
+  }
+  std::string call(int code, const char* arguments, int* status = nullptr) {
+    std::string result(16000, '\0');
+    const int s = interface_(code, arguments, result.data());
+    if (status) *status = s;
+    result.resize(result.find('\0'));
+    return result;
+  }
+  HWND main_window() { return FindWindowA("CYMAV5CLASS32", "Kovo DLL for Cyma IV"); }
+
+  HMODULE module_ = nullptr;
+  InterfaceFn interface_ = nullptr;
+  VoidFn init_ = nullptr, cleanup_ = nullptr, clip_ = nullptr;
+  FixFn fix_ = nullptr;
+};
+
+
+}  // namespace kovo::testing
