@@ -7,6 +7,8 @@
 #include <array>
 #include <string>
 
+#include "data/btrieve.h"
+#include "data/btrieve_win.h"
 #include "data/settings_store_win.h"
 #include "entry/connector_win.h"
 #include "entry/dispatch.h"
@@ -294,7 +296,10 @@ void open_help() {
 int show_message_box(HWND owner, int number, std::string_view detail) {
   if (!owner || settings().no_show) return 0;
   const std::string text = box_text(number, detail);
-  return MessageBoxA(owner, text.c_str(), "Kovo [CYMA]", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+  const int answer =
+      MessageBoxA(owner, text.c_str(), "Kovo [CYMA]", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+  if (number == btrv::kBtrieveError) btrv::show_btrieve_error_box(owner);
+  return answer;
 }
 
 }  // namespace kovo
@@ -307,6 +312,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     set_string_source(load_resource_string);
     set_connector_host({window_command, version_answer_text, nullptr});
     install_settings_store();
+    lifecycle_hooks().stop_record_manager = [] {
+      if (btrv::btrieve_loaded()) btrv::BtrvStop();
+    };
   } else if (reason == DLL_PROCESS_DETACH) {
     UnregisterClassA(kClassName, instance);
   }
