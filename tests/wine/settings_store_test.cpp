@@ -87,9 +87,9 @@ TEST_F(SettingsStore, ReadAtInitialisationAndWrittenBackWhole) {
   EXPECT_NE(registry_text("LastUpdate").find(", 20"), std::string::npos);
   EXPECT_EQ(registry_text("NoShow"), "<missing>") << "command-only keys are not stored";
   EXPECT_EQ(file_bytes(profile_path()), profile_before_) << "the profile file is never written";
-}
 
-TEST_F(SettingsStore, WindowCommandParametersAreSavedByNoShowSetup) {
+  // Window command parameters go into the record and a NoShow setup saves them.
+  // (One test: the store is machine-wide state that parallel tests would share.)
   call(3, "NoShow=1,Company='XYZ',Scaling=3,Zero Label=\"n/a\"");
   EXPECT_EQ(registry_text("Company"), "XYZ");
   EXPECT_EQ(registry_text("Scaling"), "3");
