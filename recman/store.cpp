@@ -39,6 +39,11 @@ Status status_of(int rc) {
   }
 }
 
+// While opening, anything but a lock means the file is not one of ours.
+Status open_failure(int rc) {
+  return status_of(rc) == kFileLocked ? kFileLocked : kNotARecordManagerFile;
+}
+
 // Seek statements per key: the kinds of Seek plus the two that stay within
 // one key value (the duplicates after or before a position).
 enum SeekKind { kEqualKind, kGreaterKind, kGreaterOrEqualKind, kLessKind, kLessOrEqualKind,
@@ -220,10 +225,10 @@ Status RecordFile::open(const std::string& path, bool exclusive, std::unique_ptr
     return kIoError;
   sqlite3_busy_timeout(file->db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(file->db_, 0);
-  if (exec(file->db_, "PRAGMA synchronous=FULL;") != SQLITE_OK) return kNotARecordManagerFile;
+  if (const int rc = exec(file->db_, "PRAGMA synchronous=FULL;"); rc != SQLITE_OK) return open_failure(rc);
   if (exclusive) {
     const int rc = exec(file->db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;");
-    if (rc != SQLITE_OK) return status_of(rc) == kFileLocked ? kFileLocked : kNotARecordManagerFile;
+    if (rc != SQLITE_OK) return open_failure(rc);
   }
   if (const Status st = file->load_spec(); st != kOk) return st;
   if (const Status st = file->prepare_statements(); st != kOk) return st;
@@ -233,20 +238,14 @@ Status RecordFile::open(const std::string& path, bool exclusive, std::unique_ptr
 
 Status RecordFile::load_spec() {
   Statement st(db_, "SELECT name, value FROM recman_file WHERE name IN ('format', 'spec')");
-  if (!st.ok()) {
-    const Status s = status_of(st.prepare_rc());
-    return s == kFileLocked ? s : kNotARecordManagerFile;
-  }
+  if (!st.ok()) return open_failure(st.prepare_rc());
   std::string format, spec_bytes;
   int rc;
   while ((rc = st.step()) == SQLITE_ROW) {
     const std::string name = st.column_blob(0);
     (name == kFormatName ? format : spec_bytes) = st.column_blob(1);
   }
-  if (rc != SQLITE_DONE) {
-    const Status s = status_of(rc);
-    return s == kFileLocked ? s : kNotARecordManagerFile;
-  }
+  if (rc != SQLITE_DONE) return open_failure(rc);
   if (format != kFormatValue) return kNotARecordManagerFile;
   ParsedSpec parsed = parse_file_spec(
       {reinterpret_cast<const std::uint8_t*>(spec_bytes.data()), spec_bytes.size()});
@@ -279,7 +278,7 @@ Status RecordFile::prepare_statements() {
     step_.push_back(std::make_unique<Statement>(db_, sql));
   for (const Statement* st : {insert_.get(), update_.get(), delete_.get(), select_by_id_.get(),
                               count_.get(), begin_.get(), commit_.get(), rollback_.get()})
-    if (!st->ok()) return status_of(st->prepare_rc()) == kFileLocked ? kFileLocked : kNotARecordManagerFile;
+    if (!st->ok()) return open_failure(st->prepare_rc());
   for (const auto& st : step_)
     if (!st->ok()) return kNotARecordManagerFile;
   statements_.resize(static_cast<std::size_t>(keys) * kSeekKinds);
