@@ -135,7 +135,7 @@ void close_db(sqlite3*& db) {
 
 std::string schema_sql(const FileSpec& spec) {
   std::string sql = "CREATE TABLE recman_file(name TEXT PRIMARY KEY, value BLOB NOT NULL);"
-                    "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL";
+                    "CREATE TABLE records(id INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL";
   for (std::size_t k = 0; k < spec.keys.size(); ++k) sql += ", " + key_column(static_cast<int>(k)) + " BLOB";
   sql += ");";
   for (std::size_t k = 0; k < spec.keys.size(); ++k) {

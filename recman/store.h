@@ -2,8 +2,9 @@
 // and the records, with one order-preserving key column and index per key.
 //
 // Records live in table "records" (id = the record's position, growing with
-// every insert, so duplicates of a key come back in insertion order as the
-// index orders equal keys by id). Each insert, update and delete is one
+// every insert and never reused, so duplicates of a key come back in insertion
+// order as the index orders equal keys by id, and a deleted record's position
+// never names a later one). Each insert, update and delete is one
 // transaction, durable when the call returns (WAL, synchronous FULL).
 #pragma once
 
