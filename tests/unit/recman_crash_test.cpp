@@ -1,0 +1,55 @@
+// Kills a writing process again and again; every record must stay whole and
+// every write that answered success must survive. Under Wine the same test
+// runs with a terminated second process (tests/wine).
+#ifndef _WIN32
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "recman_crash.h"
+
+using namespace recman;
+using namespace recman::testing;
+
+namespace {
+
+TEST(RecmanCrash, KilledWriterLeavesWholeRecords) {
+  TempFolder folder;
+  const std::string path = folder.file("crash.dat");
+  const std::string log = folder.file("crash.log");
+  ASSERT_EQ(create_file(path, crash_spec()), kOk);
+  std::mt19937 random(11);
+  std::size_t records = 0;
+  for (unsigned round = 0; round < 12; ++round) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      crash_writer(path, log, round);
+      _exit(3);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30 + random() % 60));
+    {
+      // A reader in a second process while the writer writes.
+      OpenFile reader;
+      ASSERT_EQ(reader.open(path, -2), kOk);
+      for (short st = reader.call(kGetFirst, 0); st == kOk; st = reader.call(kGetNext, 0))
+        ASSERT_EQ(reader.record(), crash_record(crash_field(reader.record(), 0), crash_field(reader.record(), 4)));
+      reader.close();
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself in round " << round;
+    records = check_crash_file(path, log);
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(records, 10u) << "the writer made progress";
+}
+
+}  // namespace
+
+#endif
