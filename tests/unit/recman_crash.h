@@ -52,7 +52,7 @@ inline std::uint32_t crash_field(const std::string& r, std::size_t at) {
 
 // Runs until the process is killed (or fails to open: then returns).
 inline void crash_writer(const std::string& path, const std::string& log_path, unsigned seed) {
-  OpenFile f;
+  RecordHandle f;
   if (f.open(path) != kOk) return;
   std::vector<std::uint32_t> ids;
   for (short st = f.call(kStepFirst, 0); st == kOk; st = f.call(kStepNext, 0))
@@ -93,7 +93,7 @@ inline void crash_writer(const std::string& path, const std::string& log_path, u
 
 // Checks the file against the log; returns the number of records.
 inline std::size_t check_crash_file(const std::string& path, const std::string& log_path) {
-  OpenFile f;
+  RecordHandle f;
   EXPECT_EQ(f.open(path, -2), kOk) << "the file opens after the kill";
   std::map<std::uint32_t, std::uint32_t> found;  // id -> version
   for (short st = f.call(kGetFirst, 0); st == kOk; st = f.call(kGetNext, 0)) {

@@ -85,7 +85,7 @@ inline short create_file(const std::string& path, const std::vector<std::uint8_t
 }
 
 // One open file: a position block with record and key buffers.
-struct OpenFile {
+struct RecordHandle {
   std::uint8_t block[kPositionBlockSize] = {};
   std::vector<std::uint8_t> data = std::vector<std::uint8_t>(1500, 0);
   std::uint32_t length = 0;

@@ -224,7 +224,7 @@ Bytes random_record(std::mt19937& random) {
   return r;
 }
 
-void check(const Answer& want, short got, const OpenFile& f, const std::string& what) {
+void check(const Answer& want, short got, const RecordHandle& f, const std::string& what) {
   ASSERT_EQ(got, want.status) << what;
   if (want.status != kOk) return;
   if (want.record) ASSERT_EQ(f.record(), *want.record) << what;
@@ -239,7 +239,7 @@ void run_sequence(unsigned seed, int operations) {
   TempFolder folder;
   const std::string path = folder.file("model.dat");
   ASSERT_EQ(create_file(path, model_spec()), kOk);
-  OpenFile f;
+  RecordHandle f;
   ASSERT_EQ(f.open(path), kOk);
   Model model;
   std::mt19937 random(seed);

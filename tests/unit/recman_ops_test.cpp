@@ -38,7 +38,7 @@ class RecmanOps : public ::testing::Test {
 
   TempFolder folder;
   std::string path;
-  OpenFile f;
+  RecordHandle f;
 };
 
 TEST(RecmanCreate, ValidatesTheSpecification) {
@@ -71,7 +71,7 @@ TEST(RecmanCreate, ValidatesTheSpecification) {
   const std::string path = folder.file("f.dat");
   EXPECT_EQ(create_file(path, kPlainSpec, -1), kOk);
   EXPECT_EQ(create_file(path, kPlainSpec, -1), kFileExists);
-  OpenFile f;
+  RecordHandle f;
   ASSERT_EQ(f.open(path), kOk);
   EXPECT_EQ(f.write(kInsert, make_record("A", 1), 0), kOk);
   f.close();
@@ -83,7 +83,7 @@ TEST(RecmanCreate, ValidatesTheSpecification) {
 
 TEST(RecmanOpen, MissingForeignAndGarbage) {
   TempFolder folder;
-  OpenFile f;
+  RecordHandle f;
   EXPECT_EQ(f.open(folder.file("none.dat")), kFileNotFound);
   {
     std::ofstream(folder.file("text.dat")) << "this is not a record manager file, just text\n";
@@ -96,7 +96,7 @@ TEST(RecmanOpen, MissingForeignAndGarbage) {
   // Position blocks that were never opened, random bytes, or closed.
   std::mt19937 random(7);
   for (int round = 0; round < 50; ++round) {
-    OpenFile g;
+    RecordHandle g;
     if (round > 0)
       for (auto& b : g.block) b = static_cast<std::uint8_t>(random());
     for (std::uint16_t op : {kClose, kInsert, kGetFirst, kGetNext, kStat, kStepFirst, kGetPosition})
@@ -118,7 +118,7 @@ TEST(RecmanOpen, MissingForeignAndGarbage) {
 
 TEST_F(RecmanOps, ReadOnlyOpenRefusesWrites) {
   ASSERT_EQ(f.write(kInsert, make_record("A", 1), 0), kOk);
-  OpenFile ro;
+  RecordHandle ro;
   ASSERT_EQ(ro.open(path, -2), kOk);
   EXPECT_EQ(ro.write(kInsert, make_record("B", 1), 0), kAccessDenied);
   ASSERT_EQ(ro.call(kGetFirst, 0), kOk);
@@ -210,7 +210,7 @@ TEST_F(RecmanOps, UpdateChecksKeysAndKeepsPosition) {
   ASSERT_EQ(f.write(kInsert, make_record("B", 2), 0), kOk);
   EXPECT_EQ(f.write(kInsert, make_record("A", 9), 0), kDuplicateKey);
 
-  OpenFile fresh;
+  RecordHandle fresh;
   ASSERT_EQ(fresh.open(path), kOk);
   EXPECT_EQ(fresh.write(kUpdate, make_record("A", 1), 0), kInvalidPositioning) << "no current record";
   fresh.close();
@@ -252,7 +252,7 @@ TEST_F(RecmanOps, PositionsAndPhysicalSteps) {
 }
 
 TEST_F(RecmanOps, StopClosesEveryFile) {
-  OpenFile second;
+  RecordHandle second;
   ASSERT_EQ(second.open(path, -2), kOk);
   ASSERT_EQ(f.call(kStop, 0), kOk);
   EXPECT_EQ(f.call(kGetFirst, 0), kFileNotOpen);
@@ -261,7 +261,7 @@ TEST_F(RecmanOps, StopClosesEveryFile) {
 }
 
 TEST_F(RecmanOps, SecondHandleSeesCommittedWrites) {
-  OpenFile reader;
+  RecordHandle reader;
   ASSERT_EQ(reader.open(path, -2), kOk);
   EXPECT_EQ(reader.call(kGetFirst, 0), kEndOfFile);
   ASSERT_EQ(f.write(kInsert, make_record("A", 1), 0), kOk);
@@ -271,7 +271,7 @@ TEST_F(RecmanOps, SecondHandleSeesCommittedWrites) {
   ASSERT_EQ(f.call(kDelete, 0), kOk);
   EXPECT_EQ(reader.get(kGetEqual, "A       ", 0), kKeyNotFound);
 
-  OpenFile exclusive;
+  RecordHandle exclusive;
   EXPECT_EQ(exclusive.open(path, -4), kFileLocked) << "others have the file open";
   reader.close();
 }
@@ -280,7 +280,7 @@ TEST(RecmanKeys, ExclusiveOpenKeepsOthersOut) {
   TempFolder folder;
   const std::string path = folder.file("x.dat");
   ASSERT_EQ(create_file(path, kPlainSpec), kOk);
-  OpenFile owner, other;
+  RecordHandle owner, other;
   ASSERT_EQ(owner.open(path, -4), kOk);
   ASSERT_EQ(owner.write(kInsert, make_record("A", 1), 0), kOk);
   EXPECT_EQ(other.open(path, -2), kFileLocked);
@@ -325,7 +325,7 @@ TEST(RecmanKeys, EachTypeOrdersItsValues) {
     TempFolder folder;
     const std::string path = folder.file("k.dat");
     ASSERT_EQ(create_file(path, spec_bytes(16, {{c.segment}})), kOk) << c.what;
-    OpenFile f;
+    RecordHandle f;
     ASSERT_EQ(f.open(path), kOk);
     std::vector<std::size_t> order(c.ordered.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -353,7 +353,7 @@ TEST(RecmanKeys, SegmentedAutoincrementAndNullKeys) {
                                                {7, 2, kFlagDuplicates | kFlagDescending, KeyType::kInteger}},
                                               {{9, 1, kFlagDuplicates | kFlagNullKey, KeyType::kString, ' '}}})),
             kOk);
-  OpenFile f;
+  RecordHandle f;
   ASSERT_EQ(f.open(path), kOk);
   auto record = [](std::int32_t id, const char* code, std::int16_t n, char tag) {
     return le(static_cast<std::uint32_t>(id), 4) + code + le(static_cast<std::uint16_t>(n), 2) + tag + "...";
