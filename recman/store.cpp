@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +14,10 @@ constexpr const char* kFormatName = "format";
 constexpr const char* kSpecName = "spec";
 constexpr std::string_view kFormatValue = "kovo record manager file 1";
 constexpr int kBusyTimeoutMs = 250;
+
+// Counts the writes of this process, so that read snapshots of other handles
+// see them at once.
+std::atomic<std::uint64_t> write_generation{0};
 
 std::string key_column(int key) { return "k" + std::to_string(key); }
 
@@ -187,7 +192,8 @@ RecordFile::~RecordFile() {
   step_.clear();
   max_key_.clear();
   insert_.reset(); update_.reset(); delete_.reset(); select_by_id_.reset(); count_.reset();
-  begin_.reset(); commit_.reset(); rollback_.reset();
+  end_read();
+  begin_.reset(); begin_read_.reset(); commit_.reset(); rollback_.reset();
   close_db(db_);
 }
 
@@ -225,7 +231,10 @@ Status RecordFile::open(const std::string& path, bool exclusive, std::unique_ptr
     return kIoError;
   sqlite3_busy_timeout(file->db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(file->db_, 0);
-  if (const int rc = exec(file->db_, "PRAGMA synchronous=FULL;"); rc != SQLITE_OK) return open_failure(rc);
+  // Pages are read through a memory map (no system call per page) with a
+  // larger page cache than SQLite's default.
+  const int rc = exec(file->db_, "PRAGMA synchronous=FULL; PRAGMA cache_size=-8192; PRAGMA mmap_size=268435456;");
+  if (rc != SQLITE_OK) return open_failure(rc);
   if (exclusive) {
     const int rc = exec(file->db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;");
     if (rc != SQLITE_OK) return open_failure(rc);
@@ -269,6 +278,7 @@ Status RecordFile::prepare_statements() {
   select_by_id_ = std::make_unique<Statement>(db_, "SELECT id, data FROM records WHERE id = ?1");
   count_ = std::make_unique<Statement>(db_, "SELECT count(*) FROM records");
   begin_ = std::make_unique<Statement>(db_, "BEGIN IMMEDIATE");
+  begin_read_ = std::make_unique<Statement>(db_, "BEGIN");
   commit_ = std::make_unique<Statement>(db_, "COMMIT");
   rollback_ = std::make_unique<Statement>(db_, "ROLLBACK");
   for (const char* sql : {"SELECT id, data FROM records ORDER BY id LIMIT 1",
@@ -277,7 +287,7 @@ Status RecordFile::prepare_statements() {
                           "SELECT id, data FROM records WHERE id < ?1 ORDER BY id DESC LIMIT 1"})
     step_.push_back(std::make_unique<Statement>(db_, sql));
   for (const Statement* st : {insert_.get(), update_.get(), delete_.get(), select_by_id_.get(),
-                              count_.get(), begin_.get(), commit_.get(), rollback_.get()})
+                              count_.get(), begin_.get(), begin_read_.get(), commit_.get(), rollback_.get()})
     if (!st->ok()) return open_failure(st->prepare_rc());
   for (const auto& st : step_)
     if (!st->ok()) return kNotARecordManagerFile;
@@ -294,12 +304,37 @@ std::optional<EncodedKey> RecordFile::index_key(int key, std::span<const std::ui
   return encode_key(k, bytes);
 }
 
-Status RecordFile::begin_write() { return status_of(begin_->run()); }
+Status RecordFile::begin_read() {
+  const auto now = std::chrono::steady_clock::now();
+  if (in_read_) {
+    if (read_generation_ == write_generation.load() && now - read_started_ < kSnapshotWindow) return kOk;
+    end_read();
+  }
+  if (const int rc = begin_read_->run(); rc != SQLITE_DONE) return status_of(rc);
+  in_read_ = true;
+  read_started_ = now;
+  read_generation_ = write_generation.load();
+  return kOk;
+}
+
+void RecordFile::end_read() {
+  if (!in_read_) return;
+  commit_->run();
+  in_read_ = false;
+}
+
+Status RecordFile::begin_write() {
+  end_read();
+  return status_of(begin_->run());
+}
 
 Status RecordFile::finish_write(Status status) {
   if (status == kOk) {
     const int rc = commit_->run();
-    if (rc == SQLITE_DONE || rc == SQLITE_OK) return kOk;
+    if (rc == SQLITE_DONE || rc == SQLITE_OK) {
+      ++write_generation;
+      return kOk;
+    }
     status = status_of(rc);
   }
   rollback_->run();
@@ -355,7 +390,7 @@ Status RecordFile::insert(std::string& record, RecordId& id) {
 Status RecordFile::update(RecordId id, const std::string& record) {
   if (const Status st = begin_write(); st != kOk) return st;
   Row old;
-  Status status = by_id(id, -1, old);
+  Status status = find_by_id(id, -1, old);
   if (status == kInvalidRecordAccess) status = kInvalidPositioning;
   const std::span<const std::uint8_t> bytes{reinterpret_cast<const std::uint8_t*>(record.data()), record.size()};
   const std::span<const std::uint8_t> old_bytes{reinterpret_cast<const std::uint8_t*>(old.data.data()),
@@ -416,6 +451,7 @@ Status RecordFile::read_row(Statement& st, int key, Row& out) {
 }
 
 Status RecordFile::seek(int key, Seek how, const EncodedKey& value, RecordId after_id, Row& out) {
+  if (const Status st = begin_read(); st != kOk) return st;
   const bool around = how == Seek::kAfter || how == Seek::kBefore;
   // Duplicates of the position's own key value come first (unique keys have none).
   if (around && spec_.keys[static_cast<std::size_t>(key)].duplicates()) {
@@ -435,6 +471,7 @@ Status RecordFile::seek(int key, Seek how, const EncodedKey& value, RecordId aft
 }
 
 Status RecordFile::step(Step how, RecordId from, Row& out) {
+  if (const Status st = begin_read(); st != kOk) return st;
   Statement& st = *step_[static_cast<std::size_t>(how)];
   if (how == Step::kAfter || how == Step::kBefore) st.bind_int(1, from);
   out.key.reset();
@@ -442,6 +479,11 @@ Status RecordFile::step(Step how, RecordId from, Row& out) {
 }
 
 Status RecordFile::by_id(RecordId id, int key, Row& out) {
+  if (const Status st = begin_read(); st != kOk) return st;
+  return find_by_id(id, key, out);
+}
+
+Status RecordFile::find_by_id(RecordId id, int key, Row& out) {
   select_by_id_->bind_int(1, id);
   const Status st = read_row(*select_by_id_, -1, out);
   if (st == kEndOfFile) return kInvalidRecordAccess;
@@ -452,6 +494,7 @@ Status RecordFile::by_id(RecordId id, int key, Row& out) {
 }
 
 Status RecordFile::record_count(std::uint32_t& out) {
+  if (const Status st = begin_read(); st != kOk) return st;
   ResetOnExit reset{*count_};
   const int rc = count_->step();
   if (rc != SQLITE_ROW) return status_of(rc);

@@ -6,8 +6,16 @@
 // order as the index orders equal keys by id, and a deleted record's position
 // never names a later one). Each insert, update and delete is one
 // transaction, durable when the call returns (WAL, synchronous FULL).
+//
+// Reads share one read transaction per file for a few milliseconds (taking
+// and dropping SQLite's shared-memory locks costs a system call each, which
+// dominates an indexed seek). The snapshot is dropped before any write, when
+// any file of this process was written since it began, and when it is older
+// than kSnapshotWindow, so a read misses another process's commit by at most
+// that long and never sees an uncommitted or partial record.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -43,6 +51,8 @@ enum class Seek : std::uint8_t {
 enum class Step : std::uint8_t { kFirst, kLast, kAfter, kBefore };
 
 class Statement;
+
+inline constexpr std::chrono::milliseconds kSnapshotWindow{20};
 
 class RecordFile {
  public:
@@ -82,6 +92,9 @@ class RecordFile {
   Status assign_autoincrement(std::string& record);
   Statement& seek_statement(int key, Seek how, bool same_key_part);
   Status read_row(Statement& st, int key, Row& out);
+  Status find_by_id(RecordId id, int key, Row& out);
+  Status begin_read();
+  void end_read();
   Status begin_write();
   Status finish_write(Status status);
 
@@ -89,7 +102,10 @@ class RecordFile {
   FileSpec spec_;
   std::vector<std::unique_ptr<Statement>> statements_;  // by (key, seek kind), prepared lazily
   std::unique_ptr<Statement> insert_, update_, delete_, select_by_id_, count_;
-  std::unique_ptr<Statement> begin_, commit_, rollback_;
+  std::unique_ptr<Statement> begin_, begin_read_, commit_, rollback_;
+  bool in_read_ = false;
+  std::chrono::steady_clock::time_point read_started_;
+  std::uint64_t read_generation_ = 0;
   std::vector<std::unique_ptr<Statement>> step_;
   std::vector<std::unique_ptr<Statement>> max_key_;  // for autoincrement keys
 };

@@ -34,7 +34,7 @@ TEST(RecmanCrash, KilledWriterLeavesWholeRecords) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30 + random() % 60));
     {
       // A reader in a second process while the writer writes.
-      OpenFile reader;
+      RecordHandle reader;
       ASSERT_EQ(reader.open(path, -2), kOk);
       for (short st = reader.call(kGetFirst, 0); st == kOk; st = reader.call(kGetNext, 0))
         ASSERT_EQ(reader.record(), crash_record(crash_field(reader.record(), 0), crash_field(reader.record(), 4)));
