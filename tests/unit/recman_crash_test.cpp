@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "recman/store.h"
 #include "recman_crash.h"
 
 using namespace recman;
@@ -48,6 +49,28 @@ TEST(RecmanCrash, KilledWriterLeavesWholeRecords) {
     if (HasFailure()) return;
   }
   EXPECT_GT(records, 10u) << "the writer made progress";
+}
+
+TEST(RecmanCrash, ReaderSeesAnotherProcessCommitSoon) {
+  TempFolder folder;
+  const std::string path = folder.file("seen.dat");
+  ASSERT_EQ(create_file(path, crash_spec()), kOk);
+  RecordHandle reader;
+  ASSERT_EQ(reader.open(path, -2), kOk);
+  ASSERT_EQ(reader.call(kGetFirst, 0), kEndOfFile);  // holds a read snapshot now
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RecordHandle writer;
+    _exit(writer.open(path) == kOk && writer.write(kInsert, crash_record(1, 0), 0) == kOk ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::this_thread::sleep_for(kSnapshotWindow + std::chrono::milliseconds(5));
+  ASSERT_EQ(reader.call(kGetFirst, 0), kOk) << "the snapshot was renewed";
+  EXPECT_EQ(reader.record(), crash_record(1, 0));
+  reader.close();
 }
 
 }  // namespace
