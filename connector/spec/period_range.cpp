@@ -41,6 +41,9 @@ class Resolver {
       return kMsgNoData;
     if (d_.has(pf::kOpening) && d_.has(pf::kChange)) return kMsgStartingTransactions;
     r_.periods_per_year = periods_;
+    r_.running = d_.running() != 0;
+    r_.change = d_.has(pf::kChange);
+    r_.opening = d_.has(pf::kOpening);
     r_.budget = d_.has(pf::kBudget);
     switch (d_.year_offset()) {
       case 0: r_.year = 0; break;
@@ -163,7 +166,8 @@ bool range_in_table(const PeriodRange& r) {
   const int last = r.periods_per_year - 1;
   if (!index_ok(last) || !year_ok(r.year) || !year_ok(r.end_year) || !index_ok(r.start))
     return false;
-  return index_ok(r.current) && index_ok(r.start + r.length) && r.length >= 0;
+  if (r.running) return index_ok(r.current);
+  return r.length >= 0 && index_ok(r.start + r.length);
 }
 
 }  // namespace
@@ -204,27 +208,31 @@ YearsNeeded years_needed(const PeriodDescriptor& d, int current_period, int peri
 Valued range_value(const PeriodRange& r, AccountKind kind, const AmountTable& table) {
   if (!range_in_table(r)) return kMsgNoData;
   const auto& t = table.of(r.budget);
-  if (r.budget) kind = AccountKind::Other;
-  const bool balance = kind == AccountKind::Balance;
+  const bool balance = kind == AccountKind::Balance && !r.budget;
   const int last = r.periods_per_year - 1;
   const auto& row = t[static_cast<std::size_t>(r.year)];
-  const auto at = [&](int year, int period) {
-    return t[static_cast<std::size_t>(year)][static_cast<std::size_t>(period)];
-  };
+  const auto& end_row = t[static_cast<std::size_t>(r.end_year)];
+  const auto at = [](const auto& line, int period) { return line[static_cast<std::size_t>(period)]; };
   const int end = r.start + r.length;
-  const bool running = r.periods_per_year > 0 && false;
-  (void)running;
 
-  if (r.current != r.start + r.length || r.year != r.end_year || r.length == 0 ||
-      r.start != r.start) {
-    // fallthrough to the formulas below; the running case is told apart by the caller's flags
+  if (r.running) {
+    if (balance) return at(end_row, r.current) - at(row, r.start);
+    if (r.end_year != r.year) return sum(end_row, 0, r.current) + sum(row, r.start + 1, last);
+    return sum(end_row, r.start + 1, r.current);
   }
-  (void)row;
-  (void)at;
-  (void)last;
-  (void)end;
-  (void)balance;
-  return kMsgNoData;
+  if (!r.change && r.opening) {
+    if (!balance) return 0.0;
+    if (r.start > 0) return at(row, r.start - 1);
+    if (r.year != 0) return kMsgNoData;  // only the requested year's opening balance is known
+    return table.opening_balance;
+  }
+  if (!r.change && balance) return at(row, end);
+  // A change (net movement); a balance range of another account is one too.
+  if (!balance) return sum(row, r.start, end);
+  if (r.start > 0) return at(row, end) - at(row, r.start - 1);
+  if (r.year != 0) return kMsgNoData;  // the closing amount before it is not in the table
+  const double before = last == 12 ? table.opening_balance : at(t[1], last);
+  return at(row, end) - before;
 }
 
 Valued evaluate(const PeriodDescriptor& d, const PeriodCalendar& calendar, AccountKind kind,

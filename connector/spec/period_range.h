@@ -20,6 +20,9 @@ struct PeriodRange {
   int year = 0;      // 0 the requested year, 1 the year before
   int end_year = 0;  // year of a running window's last period
   bool budget = false;
+  bool running = false;  // a running window (start and current bound it)
+  bool change = false;   // net movement rather than balance
+  bool opening = false;  // opening rather than closing balance
   int periods_per_year = kDefaultPeriodsPerYear;
 };
 
