@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "data/btrieve.h"
@@ -12,31 +11,37 @@
 namespace kovo::btrv {
 namespace {
 
-using BtrCallFn = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char);
-using BtrCallIdFn = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char, void*);
+using LibraryCallFn = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char);
+using LibraryCallIdFn = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char, void*);
 using InitFn = int(WINAPI*)(char*);
 using StopFn = int(WINAPI*)();
 
 struct Library {
   HMODULE handle = nullptr;
   InitFn init = nullptr;
-  BtrCallFn call = nullptr;
+  LibraryCallFn call = nullptr;
   StopFn stop = nullptr;
   InitFn requester_init = nullptr;
-  BtrCallIdFn call_id = nullptr;
+  LibraryCallIdFn call_id = nullptr;
   bool loaded = false;
 };
 Library g_library;
-
-unsigned char g_record[kRecordBufferSize];
-unsigned char g_key[kKeyBufferSize];
-std::uint16_t g_record_length = 0;
-FreeOneFileHandleFn g_free_one = nullptr;
 
 template <typename Fn>
 bool bind(const char* name, Fn& out) {
   out = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(g_library.handle, name)));
   return out != nullptr;
+}
+
+// The library's call in the portable shape (DWORD is 32 bits on Windows).
+short library_call(std::uint16_t operation, void* block, void* data, std::uint32_t* length,
+                   void* key, std::uint8_t key_length, std::int8_t key_number) {
+  if (!g_library.call) return kStatusInactive;
+  DWORD wide = length ? *length : 0;
+  const short status = g_library.call(operation, block, data, &wide, key, key_length,
+                                      static_cast<char>(key_number));
+  if (length) *length = wide;
+  return status;
 }
 
 std::string connector_folder() {
@@ -60,6 +65,8 @@ HMODULE load_from_connector_folder() {
   return handle;
 }
 
+// The 8.3 form of a path; a file that does not exist yet gets a placeholder
+// for the moment of the question.
 std::string short_form_of(const std::string& path) {
   bool placeholder = false;
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -75,16 +82,16 @@ std::string short_form_of(const std::string& path) {
   char shorter[261];
   const DWORD length = GetShortPathNameA(path.c_str(), shorter, sizeof shorter);
   if (placeholder) DeleteFileA(path.c_str());
-  if (length == 0 || length == sizeof shorter || length > sizeof shorter) return {};
+  if (length == 0 || length >= sizeof shorter) return {};
   return std::string(shorter, length);
 }
 
-int read(std::uint16_t operation, PositionBlock* block, void* key, int key_number) {
-  g_record_length = kRecordBufferSize;
-  const int status = BtrvCall(operation, block, g_record, &g_record_length, key,
-                              static_cast<std::int8_t>(key_number));
-  return status;
-}
+struct InstallHooks {
+  InstallHooks() {
+    set_library_loader(&LoadBtrieve);
+    set_short_form(&short_form_of);
+  }
+} g_install_hooks;
 
 }  // namespace
 
@@ -100,10 +107,12 @@ int LoadBtrieve() {
     return kStatusUnrecoverable;
   }
   g_library.loaded = true;
+  set_record_manager_call(&library_call);
   return 0;
 }
 
 int UnloadBtrieve() {
+  if (record_manager_call() == &library_call) set_record_manager_call(nullptr);
   if (g_library.stop) g_library.stop();
   if (g_library.handle) FreeLibrary(g_library.handle);
   g_library = Library{};
@@ -111,106 +120,6 @@ int UnloadBtrieve() {
 }
 
 bool btrieve_loaded() { return g_library.loaded; }
-
-int BtrvCall(std::uint16_t operation, PositionBlock* block, void* data, std::uint16_t* length,
-             void* key, std::int8_t key_number) {
-  if (!g_library.call) return kStatusInactive;
-  DWORD wide = length ? *length : 0;
-  const short status = g_library.call(operation, block, data, &wide, key, 255,
-                                      static_cast<char>(key_number));
-  if (length) *length = static_cast<std::uint16_t>(wide);
-  return status;
-}
-
-int BtrvCheckStatus(int status, const char* name) { return check_status(status, name); }
-
-int BtrvOpenFile(const char* path, PositionBlock* block, const char* owner, int mode,
-                 const void* spare_company) {
-  if (!g_library.loaded) {
-    if (const int status = LoadBtrieve(); status != 0) return BtrvCheckStatus(status, path);
-  }
-  bool retried = false;
-  int status = 0;
-  for (;;) {
-    const std::size_t owner_length = owner ? std::min<std::size_t>(std::strlen(owner), kRecordBufferSize - 1) : 0;
-    std::memcpy(g_record, owner ? owner : "", owner_length);
-    g_record[owner_length] = '\0';
-    std::uint16_t length = static_cast<std::uint16_t>(owner_length);
-    std::string safe(path ? path : "");
-    if (safe.size() > 260) safe.resize(260);
-    safe = make_btrieve_path(safe, short_form_of);
-    char key[kKeyBufferSize] = {};
-    std::memcpy(key, safe.c_str(), std::min(safe.size(), sizeof key - 1));
-    status = BtrvCall(0, block, g_record, &length, key, static_cast<std::int8_t>(mode));
-    if ((status == 86 || status == 87) && !retried) {
-      retried = true;
-      if (g_free_one) g_free_one(spare_company);
-      continue;
-    }
-    break;
-  }
-  return BtrvCheckStatus(status, nullptr);
-}
-
-int BtrvCloseFile(PositionBlock* block) {
-  const int status = BtrvCall(1, block, nullptr, nullptr, nullptr, 0);
-  if (status != 0) {
-    BtrvCheckStatus(status, nullptr);
-    report(kBtrieveError, "Closing File");
-  }
-  return status;
-}
-
-int BtrvInsert(PositionBlock* block, void* data, std::uint16_t* length, void* key, int key_number) {
-  const int status = BtrvCall(2, block, data, length, key, static_cast<std::int8_t>(key_number));
-  return BtrvCheckStatus(status, status ? static_cast<const char*>(key) : nullptr);
-}
-
-int BtrvUpdate(PositionBlock* block, void* data, void* key, int key_number) {
-  std::uint16_t length = kRecordBufferSize;
-  const int status = BtrvCall(3, block, data, &length, key, static_cast<std::int8_t>(key_number));
-  return BtrvCheckStatus(status, status ? static_cast<const char*>(key) : nullptr);
-}
-
-int BtrvDelete(PositionBlock* block) {
-  const int status = BtrvCall(4, block, nullptr, nullptr, nullptr, 0);
-  if (status != 0) {
-    BtrvCheckStatus(status, nullptr);
-    report(kBtrieveError, "Deleting Record");
-  }
-  return status;
-}
-
-int BtrvGetEqual(PositionBlock* block, unsigned char** record, void* key, int key_number) {
-  const int status = read(5, block, key, key_number);
-  if (record) *record = g_record;
-  return BtrvCheckStatus(status, status ? static_cast<const char*>(key) : nullptr);
-}
-
-int BtrvGetNext(PositionBlock* block, unsigned char** record, unsigned char** key, int key_number) {
-  const int status = read(6, block, g_key, key_number);
-  if (record) *record = g_record;
-  if (key) *key = g_key;
-  return BtrvCheckStatus(status, nullptr);
-}
-
-int BtrvGetGreaterOrEqual(PositionBlock* block, unsigned char** record, void* key, int key_number) {
-  const int status = read(9, block, key, key_number);
-  if (record) *record = g_record;
-  return BtrvCheckStatus(status, nullptr);
-}
-
-int BtrvGetFirst(PositionBlock* block, unsigned char** record, unsigned char** key, int key_number) {
-  const int status = read(12, block, g_key, key_number);
-  if (record) *record = g_record;
-  if (key) *key = g_key;
-  return BtrvCheckStatus(status, nullptr);
-}
-
-int BtrvStop() { return BtrvCall(25, nullptr, nullptr, nullptr, nullptr, 0); }
-
-std::uint16_t last_record_length() { return g_record_length; }
-void set_free_one_file_handle(FreeOneFileHandleFn fn) { g_free_one = fn; }
 
 void show_btrieve_error_box(void* owner_window) {
   if (!owner_window || settings().no_show) return;
