@@ -136,6 +136,11 @@ class Engine {
     for (std::size_t i = 0; i < c.key_capacity && c.key[i] != 0 && c.key[i] != ' '; ++i)
       path.push_back(static_cast<char>(c.key[i]));
     if (path.empty() || path.size() > kMaxPath) return std::nullopt;
+#ifndef _WIN32
+    // Callers write Windows paths; natively the folders are separated by "/".
+    for (char& ch : path)
+      if (ch == '\\') ch = '/';
+#endif
     return path;
   }
 
