@@ -13,7 +13,7 @@ namespace kovo {
 inline constexpr std::size_t kResultCapacity = 16000;   // the server's result buffer
 inline constexpr std::size_t kAccountFieldSize = 2048;  // bytes, terminator included
 inline constexpr std::size_t kFieldSize = 512;
-inline constexpr std::size_t kMaxFields = 6;
+inline constexpr std::size_t kMaxFields = 10;  // GTTRAN has the most
 
 enum Status : int {
   kOk = 0,
