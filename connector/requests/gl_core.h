@@ -1,0 +1,49 @@
+// The pure steps of a GL value request: its argument defaults and how a
+// balance record adds into the amount table.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "spec/period_range.h"
+
+namespace kovo::requests {
+
+// What each company of the stack is evaluated with. The year is filled in
+// place by the first company when it was left empty or "0".
+struct GlRequest {
+  std::string account_spec;
+  std::string year;       // up to 4 characters; empty or "0": the company's current year
+  std::string type_name;  // "Budget" or "Revised Budget"
+  bool budget = false;    // set per descriptor from the period phrase
+};
+
+// Year field: empty takes the "Setup Year" setting, two characters get "20"
+// in front, anything longer is cut to four.
+std::string gl_year_text(std::string_view field, std::string_view setup_year);
+
+// Type field (already upper-cased): empty keeps the "Type" setting; "R..." or
+// "1..." is the revised budget, anything else the budget.
+std::string gl_type_name(std::string_view field, std::string_view setting_type);
+
+bool is_revised_type(std::string_view type_name);
+
+// The figures of one balance record for one fiscal year, as the GL needs them.
+inline constexpr int kRecordPeriods = 13;
+struct BalanceFigures {
+  double opening = 0;
+  std::array<double, kRecordPeriods> actual_change{};   // net change of each period
+  std::array<double, kRecordPeriods> actual_balance{};  // balance at each period end
+  std::array<double, kRecordPeriods> budget{};          // the pair's value for the account kind
+  std::array<double, kRecordPeriods> revised{};
+};
+
+// A type code below "300" (compared as text) is a balance-sheet account.
+spec::AccountKind account_kind_of_type(std::string_view type_code);
+
+// Adds one record into the table: year index 1 in the year-before pass.
+void add_balance(spec::AmountTable& table, const BalanceFigures& figures, spec::AccountKind kind,
+                 int year_index, bool revised);
+
+}  // namespace kovo::requests

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "requests/gl_core.h"
+
+using namespace kovo;
+using namespace kovo::requests;
+
+namespace {
+
+TEST(GlArguments, YearAndTypeDefaults) {
+  EXPECT_EQ(gl_year_text("", "2007"), "2007");
+  EXPECT_EQ(gl_year_text("", ""), "");
+  EXPECT_EQ(gl_year_text("09", "2007"), "2009");
+  EXPECT_EQ(gl_year_text("0", "2007"), "0");
+  EXPECT_EQ(gl_year_text("200712", "0"), "2007");
+  EXPECT_EQ(gl_type_name("", "Budget"), "Budget");
+  EXPECT_EQ(gl_type_name("R", "Budget"), "Revised Budget");
+  EXPECT_EQ(gl_type_name("1", "Budget"), "Revised Budget");
+  EXPECT_EQ(gl_type_name("B", "Revised Budget"), "Budget");
+  EXPECT_TRUE(is_revised_type("Revised Budget"));
+  EXPECT_FALSE(is_revised_type("Budget"));
+}
+
+TEST(GlArguments, TypeCodesBelow300AreBalanceSheetAccounts) {
+  EXPECT_EQ(account_kind_of_type("210"), spec::AccountKind::Balance);
+  EXPECT_EQ(account_kind_of_type("299"), spec::AccountKind::Balance);
+  EXPECT_EQ(account_kind_of_type("300"), spec::AccountKind::Other);
+  EXPECT_EQ(account_kind_of_type("450"), spec::AccountKind::Other);
+}
+
+TEST(GlAmounts, BalanceAndIncomeRecordsFillTheirColumns) {
+  BalanceFigures f;
+  f.opening = 1000;
+  for (int i = 0; i < kRecordPeriods; ++i) {
+    f.actual_change[i] = 10.0 * (i + 1);
+    f.actual_balance[i] = 1000 + 5.0 * (i + 1) * (i + 2);
+    f.budget[i] = 7;
+    f.revised[i] = 9;
+  }
+  spec::AmountTable table;
+  add_balance(table, f, spec::AccountKind::Balance, 0, false);
+  add_balance(table, f, spec::AccountKind::Other, 1, true);
+  EXPECT_DOUBLE_EQ(table.opening_balance, 1000);  // balance accounts of the requested year only
+  EXPECT_DOUBLE_EQ(table.amount[0][0][4], f.actual_balance[4]);
+  EXPECT_DOUBLE_EQ(table.amount[0][1][4], f.actual_change[4]);
+  EXPECT_DOUBLE_EQ(table.amount[1][0][12], 7);
+  EXPECT_DOUBLE_EQ(table.amount[1][1][12], 9);
+  add_balance(table, f, spec::AccountKind::Balance, 1, false);  // the year before adds no opening
+  EXPECT_DOUBLE_EQ(table.opening_balance, 1000);
+  EXPECT_DOUBLE_EQ(table.amount[0][1][4], f.actual_change[4] + f.actual_balance[4]);
+}
+
+}  // namespace
