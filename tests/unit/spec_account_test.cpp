@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "entry/messages.h"
+#include "spec/account_spec.h"
+#include "spec/account_walk.h"
+
+using namespace kovo;
+using namespace kovo::spec;
+
+namespace {
+
+AccountStructure four_two() {
+  AccountStructure s;
+  s.segment_count = 2;
+  s.width[0] = 4;
+  s.width[1] = 2;
+  return s;
+}
+
+// Records of one or more years in (year, code) order; counts what it is asked to read.
+class TableSource : public MatchSource {
+ public:
+  explicit TableSource(std::vector<std::pair<int, std::string>> rows) : rows_(std::move(rows)) {
+    std::sort(rows_.begin(), rows_.end());
+  }
+  bool find(int year, std::string_view code) override {
+    ++reads;
+    const std::string want(code);
+    for (at_ = 0; at_ < rows_.size(); ++at_)
+      if (rows_[at_].first == year && rows_[at_].second == want) return true;
+    return false;
+  }
+  bool seek(int year, std::string_view low) override {
+    ++reads;
+    const auto it = std::lower_bound(rows_.begin(), rows_.end(), std::make_pair(year, std::string(low)));
+    at_ = static_cast<std::size_t>(it - rows_.begin());
+    return at_ < rows_.size();
+  }
+  bool next() override {
+    ++reads;
+    return ++at_ < rows_.size();
+  }
+  int year() const override { return rows_[at_].first; }
+  std::string_view code() const override { return rows_[at_].second; }
+
+  int reads = 0;
+
+ private:
+  std::vector<std::pair<int, std::string>> rows_;
+  std::size_t at_ = 0;
+};
+
+std::vector<std::string> walk_all(TableSource& source, const std::string& spec, int na_label, int* status,
+                                  int year = 2008) {
+  std::vector<std::string> list;
+  EXPECT_EQ(expand_specifier(spec, 2, list), 0) << spec;
+  AccountWalk walk(source, four_two(), WalkOptions{true, 0, 0, na_label, {}});
+  std::vector<std::string> found;
+  int s = walk.first(list, year);
+  while (s == kFound) {
+    found.emplace_back(source.code());
+    s = walk.next();
+  }
+  *status = s;
+  return found;
+}
+
+struct Fresh : ::testing::Test {
+  void SetUp() override { clear_message(); }
+  void TearDown() override { clear_message(); }
+};
+using ExpandTest = Fresh;
+using ValidateTest = Fresh;
+using WalkTest = Fresh;
+
+TEST_F(ExpandTest, FormsAndOrder) {
+  const struct {
+    const char* text;
+    std::vector<std::string> want;
+  } cases[] = {
+      {"4000-10", {"4000-10"}},
+      {"4000-10,5000-10", {"4000-10", "5000-10"}},
+      {"(4000,5000)(10,20)", {"4000-10", "4000-20", "5000-10", "5000-20"}},
+      {"4^00-^(1,2)(10)", {"4100-10", "4200-10"}},
+      {"4000-10,(5000)(20,30)", {"4000-10", "5000-20", "5000-30"}},
+      {"(4000)", {"4000-*"}},  // positions the template texts do not reach
+      {"4000", {"4000"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> out;
+    EXPECT_EQ(expand_specifier(c.text, 2, out), 0) << c.text;
+    EXPECT_EQ(out, c.want) << c.text;
+  }
+}
+
+TEST_F(ExpandTest, SyntaxErrorsNameTheItemAndUnbalancedExpandsToNothing) {
+  std::vector<std::string> out;
+  EXPECT_EQ(expand_specifier("1000-10,4000-10-01", 2, out), kSyntaxError);
+  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(pending_message(), "Kovo [CYMA] - 4000-10-01");
+  clear_message();
+  EXPECT_EQ(expand_specifier("(4000)(10)(20)x", 2, out), kSyntaxError);
+  clear_message();
+  EXPECT_EQ(expand_specifier("(4000,5000", 2, out), 0);
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(message_pending());
+}
+
+TEST_F(ExpandTest, FinancialEntitiesExpandNamesWithinNames) {
+  const EntityLookup entities = [](int position, std::string_view name) -> std::optional<std::string> {
+    if (position == 1 && name == "REVENUE") return "4000,SERVICE";
+    if (position == 1 && name == "SERVICE") return "4500";
+    if (position == 2 && name == "LOOP") return "LOOP";  // never settles: stops after the rounds
+    return std::nullopt;
+  };
+  std::vector<std::string> out;
+  EXPECT_EQ(expand_specifier("revenue-10", 2, out, entities), 0);
+  EXPECT_EQ(out, (std::vector<std::string>{"4000-10", "4500-10"}));
+  EXPECT_EQ(expand_specifier("4000-loop", 2, out, entities), 0);
+  EXPECT_EQ(out, (std::vector<std::string>{"4000-LOOP"}));
+}
+
+TEST_F(ValidateTest, MessagesAndDetail) {
+  const struct {
+    const char* simple;
+    int want;
+  } cases[] = {
+      {"4000-10", 0},         {"4*-10", 0},           {"4000..4999-10", 0}, {"4000.5-10", 0},
+      {"..4999-10", 13},      {"4000..-10", 13},      {"10-..20", 13},       {"10-20..", 0},       {"4000..49*9-10", 9},
+      {"4000-1~", 3},         {"40000-10", 13},       {"4000", 13},         {"4000-10-01", 13},
+      {"4000...4999-10", 13},  {"4000....4999-10", 13}, {"40000..4999-10", 13},
+  };
+  for (const auto& c : cases) {
+    clear_message();
+    std::string s = c.simple;
+    EXPECT_EQ(validate_specifier(s, four_two()), c.want) << c.simple;
+    if (c.want) EXPECT_NE(pending_message().find(s), std::string_view::npos) << c.simple;
+  }
+  std::string lower = "4abc-xy";
+  EXPECT_EQ(validate_specifier(lower, four_two()), 0);
+  EXPECT_EQ(lower, "4ABC-XY");
+}
+
+TEST_F(ValidateTest, SegmentMatching) {
+  EXPECT_TRUE(segment_value_matches("4*", "4000", 4));
+  EXPECT_TRUE(segment_value_matches("4???", "4999", 4));
+  EXPECT_FALSE(segment_value_matches("4???", "499", 3));
+  EXPECT_TRUE(segment_value_matches("10", "10", 2));
+  EXPECT_TRUE(segment_value_matches("1", "1 ", 2));  // exact values are blank-padded
+  EXPECT_FALSE(segment_value_matches("1", "10", 2));
+  EXPECT_TRUE(segment_value_matches("ab", "AB", 2));
+  EXPECT_TRUE(segment_value_matches("4000..4999", "4500", 4));
+  EXPECT_FALSE(segment_value_matches("4000..4999", "5000", 4));
+  EXPECT_TRUE(segment_value_matches("G*", "G12", 7));
+  EXPECT_TRUE(pattern_matches("*a*b*c*", "xxaxxbxxcxx"));
+  EXPECT_FALSE(pattern_matches("*a*b*c*d", "xxaxxbxxcxx"));
+}
+
+TableSource ledger() {
+  return TableSource({{2007, "400010"}, {2008, "100010"}, {2008, "400010"}, {2008, "400011"},
+                      {2008, "410010"}, {2008, "499910"}, {2008, "500020"}, {2009, "400010"}});
+}
+
+TEST_F(WalkTest, ExactReadsOneRecordAndScansStayBetweenTheKeys) {
+  int status = 0;
+  TableSource exact = ledger();
+  EXPECT_EQ(walk_all(exact, "4000-10", 0, &status), (std::vector<std::string>{"400010"}));
+  EXPECT_EQ(status, kNoMore);
+  EXPECT_EQ(exact.reads, 1);
+
+  TableSource star = ledger();
+  EXPECT_EQ(walk_all(star, "4*-10", 0, &status),
+            (std::vector<std::string>{"400010", "410010", "499910"}));
+  EXPECT_LE(star.reads, 6);  // seek, then the records up to 500020 at most
+
+  TableSource range = ledger();
+  EXPECT_EQ(walk_all(range, "4000..4999-10", 0, &status),
+            (std::vector<std::string>{"400010", "410010", "499910"}));
+  TableSource all = ledger();
+  EXPECT_EQ(walk_all(all, "4???-*", 0, &status),
+            (std::vector<std::string>{"400010", "400011", "410010", "499910"}));
+  TableSource other_year = ledger();
+  EXPECT_EQ(walk_all(other_year, "4*-*", 0, &status, 2007), (std::vector<std::string>{"400010"}));
+}
+
+TEST_F(WalkTest, NaLabelRules) {
+  int status = 0;
+  TableSource strict = ledger();
+  EXPECT_EQ(walk_all(strict, "4000-10,5000-10", 0, &status), (std::vector<std::string>{"400010"}));
+  EXPECT_EQ(status, kNoMatchingAccounts);
+  EXPECT_NE(pending_message().find("5000-10"), std::string_view::npos);
+  clear_message();
+  TableSource lenient = ledger();
+  EXPECT_EQ(walk_all(lenient, "5000-10,4000-10", 1, &status), (std::vector<std::string>{"400010"}));
+  EXPECT_EQ(status, kNoMore);
+  EXPECT_FALSE(message_pending());
+  TableSource none = ledger();
+  EXPECT_TRUE(walk_all(none, "7000-10", 1, &status).empty());
+  EXPECT_EQ(status, kNoMore);
+  TableSource invalid = ledger();
+  EXPECT_TRUE(walk_all(invalid, "4000", 1, &status).empty());
+  EXPECT_EQ(status, kInvalidSpecifierLength);
+}
+
+// Arbitrary bytes through expansion and validation: never a crash, and a
+// refusal always leaves a message.
+TEST_F(WalkTest, RandomSpecifiersAreHandledSafely) {
+  std::mt19937 random(20261207);
+  const std::string alphabet = "0123456789-,()^*?.~ aZ";
+  const std::vector<std::string> seeds = {"(4000,5000)(10,20)", "4^00-^(1,2)(10)", "4000..4999-10",
+                                          "4*-10,5000-??", "((^-^)(1)(2))"};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = seeds[random() % seeds.size()];
+    const int edits = 1 + static_cast<int>(random() % 6);
+    for (int e = 0; e < edits; ++e) {
+      const std::size_t at = text.empty() ? 0 : random() % (text.size() + 1);
+      const char c = random() % 4 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+      if (random() % 3 == 0 && !text.empty() && at < text.size()) text.erase(at, 1);
+      else text.insert(at, 1, c);
+    }
+    clear_message();
+    std::vector<std::string> out;
+    const int status = expand_specifier(text, 2, out);
+    if (status != 0) {
+      EXPECT_TRUE(message_pending()) << text;
+      continue;
+    }
+    ASSERT_LE(out.size(), kMaxExpandedSpecifiers);
+    for (auto& simple : out) {
+      clear_message();
+      if (validate_specifier(simple, four_two()) != 0) EXPECT_TRUE(message_pending()) << simple;
+      else SpecifierMatcher(simple, four_two()).matches("400010");
+    }
+  }
+}
+
+}  // namespace
