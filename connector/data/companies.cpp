@@ -1,0 +1,456 @@
+#include "data/companies.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <list>
+
+#include "data/btrieve.h"
+#include "entry/lifecycle.h"
+#include "entry/messages.h"
+#include "entry/settings.h"
+#include "spec/text_util.h"
+
+namespace kovo::data {
+namespace {
+
+using layout::Date;
+using layout::FileKind;
+
+std::list<std::unique_ptr<CompanyContext>> g_companies;
+int g_data_version = 7;
+constexpr int kReadOnly = -2;
+
+std::string with_backslash(std::string dir) {
+  if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  return dir;
+}
+
+bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int month_days(int month, int year) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 31;
+  return month == 2 && leap(year) ? 29 : kDays[month - 1];
+}
+
+Date day_after(Date d) {
+  if (d.empty()) return d;
+  if (++d.day > month_days(d.month, d.year)) {
+    d.day = 1;
+    if (++d.month > 12) {
+      d.month = 1;
+      ++d.year;
+    }
+  }
+  return d;
+}
+
+int clock_year() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+#ifdef _WIN32
+  localtime_s(&parts, &now);
+#else
+  localtime_r(&now, &parts);
+#endif
+  return parts.tm_year + 1900;
+}
+
+// Record manager operations on a slot, reading into the shared record buffer.
+struct Reader {
+  btrv::PositionBlock* block;
+  unsigned char* record = nullptr;
+  int get_first(int key) { return btrv::BtrvGetFirst(block, &record, nullptr, key); }
+  int get_next(int key) { return btrv::BtrvGetNext(block, &record, nullptr, key); }
+  int get_equal(layout::Bytes key, int key_number) {
+    key.resize(btrv::kKeyBufferSize, 0);
+    return btrv::BtrvGetEqual(block, &record, key.data(), key_number);
+  }
+  layout::View view() const { return {record, btrv::last_record_length()}; }
+};
+
+void replace_message(int number, std::string_view detail) {
+  clear_message();
+  report(number, detail);
+}
+
+// The segments of a structure such as "XXXX.XXX/XX".
+void apply_structure(CompanyContext& c, std::string structure) {
+  while (!structure.empty() && structure.back() == ' ') structure.pop_back();
+  std::replace(structure.begin(), structure.end(), '.', '-');
+  std::replace(structure.begin(), structure.end(), '/', '-');
+  c.account_structure = structure;
+  c.structure = {};
+  std::size_t start = 0;
+  while (c.structure.segment_count < spec::kMaxSegments) {
+    const std::size_t dash = structure.find('-', start);
+    const std::size_t width = (dash == std::string::npos ? structure.size() : dash) - start;
+    if (width > 0) c.structure.width[c.structure.segment_count++] = static_cast<int>(width);
+    if (dash == std::string::npos) break;
+    start = dash + 1;
+  }
+}
+
+bool open_slot(CompanyContext& c, Slot slot, const std::string& path, int mode) {
+  FileSlot& s = c.slot(slot);
+  s.open = btrv::BtrvOpenFile(path.c_str(), &s.block, "", mode, &c) == 0;
+  return s.open;
+}
+
+void close_slot(CompanyContext& c, Slot slot) {
+  FileSlot& s = c.slot(slot);
+  if (!s.open) return;
+  btrv::BtrvCloseFile(&s.block);
+  s.open = false;
+}
+
+bool read_company_record(CompanyContext& c) {
+  const std::string system = system_directory();
+  btrv::PositionBlock block{};
+  std::string opened;
+  for (const auto name : layout::file_names(FileKind::CompanyMaster)) {
+    const std::string path = system + std::string(name);
+    if (btrv::BtrvOpenFile(path.c_str(), &block, "", kReadOnly, &c) == 0) {
+      opened = std::string(name);
+      break;
+    }
+  }
+  if (opened.empty()) {
+    c.status = kCompanyFileMissing;
+    replace_message(btrv::kBtrieveError, system);
+    return false;
+  }
+  Reader reader{&block};
+  const auto layout_kind = layout::company_layout_of(opened);
+  std::optional<layout::CompanyRecord> record;
+  if (reader.get_equal(layout::company_id_key(c.id), layout::kCompanyIdKey) == 0)
+    record = layout::decode_company(reader.view(), layout_kind);
+  if (!record) {
+    c.status = kNoSuchCompany;
+    replace_message(btrv::kBtrieveError, c.id);
+    btrv::BtrvCloseFile(&block);
+    return false;
+  }
+  c.name = record->name;
+  if (!record->data_directory.empty() && record->data_directory.front() == '.') {
+    const std::size_t rest = record->data_directory.find_first_not_of(".\\");
+    c.data_directory = with_backslash(system + (rest == std::string::npos ? "" : record->data_directory.substr(rest)));
+  } else {
+    c.data_directory = record->data_directory;
+  }
+  c.current_year = std::to_string(record->current_year != 0 ? record->current_year : clock_year());
+  c.company_current_period = record->current_period != 0 ? record->current_period : 1;
+  Settings& s = settings();
+  if (s.current_period == 0) s.current_period = c.company_current_period;
+  c.setup_current_period = s.current_period;
+  apply_structure(c, record->account_structure);
+  for (int i = 0; i < spec::kMaxSegments; ++i)
+    c.segment_names[i] = i < c.structure.segment_count ? record->segment_names[i] : std::string{};
+  c.main_segment = layout_kind == layout::CompanyLayout::Original ? 1 : record->main_segment + 1;
+  btrv::BtrvCloseFile(&block);
+  return true;
+}
+
+bool read_calendar(CompanyContext& c) {
+  btrv::PositionBlock block{};
+  const std::string calendar_name(layout::file_names(FileKind::Calendar).front());
+  std::string path = c.data_directory + calendar_name;
+  if (btrv::BtrvOpenFile(path.c_str(), &block, "", kReadOnly, &c) != 0) {
+    const std::string folder = system_directory() + c.id + "\\";
+    const std::string second = folder + calendar_name;
+    if (btrv::BtrvOpenFile(second.c_str(), &block, "", kReadOnly, &c) != 0) {
+      c.status = kCalendarFileMissing;
+      replace_message(btrv::kBtrieveError, path);
+      return false;
+    }
+    c.data_directory = folder;
+  }
+  const int current = c.current_year_number();
+  c.earliest_year = 4000;
+  c.latest_year = 0;
+  bool found_current = false;
+  int last_periods = 12;
+  Reader reader{&block};
+  for (int st = reader.get_first(0); st == 0; st = reader.get_next(0)) {
+    const auto r = layout::decode_calendar(reader.view());
+    if (!r) continue;
+    c.earliest_year = std::min(c.earliest_year, r->year);
+    c.latest_year = std::max(c.latest_year, r->year);
+    YearEntry y;
+    y.year = r->year;
+    y.periods = std::clamp(r->periods, 1, layout::kPeriods);
+    for (int i = 0; i < y.periods; ++i) y.end[i] = r->period_end[i];
+    Date before = y.end[y.periods - 1];
+    before.year -= 1;
+    before.day = std::min(before.day, month_days(before.month, before.year));
+    y.start[0] = day_after(before);
+    for (int i = 1; i < y.periods; ++i) y.start[i] = day_after(y.end[i - 1]);
+    y.original_budget_locked = r->original_budget_locked;
+    y.budget_transactions = r->budget_transactions;
+    y.kind = r->year == current ? 0 : (r->flag != 0 ? 1 : 2);
+    if (r->year == current) {
+      found_current = true;
+      c.periods_per_year = y.periods;
+    }
+    last_periods = y.periods;
+    c.years.push_back(y);
+  }
+  if (!found_current && c.latest_year != 0) {
+    c.current_year = std::to_string(c.latest_year);
+    c.periods_per_year = last_periods;
+    for (auto& y : c.years)
+      if (y.year == c.latest_year) y.kind = 0;
+  }
+  btrv::BtrvCloseFile(&block);
+  return true;
+}
+
+bool entities_file_present(const CompanyContext& c) {
+  const Settings& s = settings();
+  std::string folder = s.fe_file_in_gl_path ? c.data_directory : s.fe_file_path;
+  if (folder.empty()) return false;
+  return file_exists(with_backslash(folder) + c.id + ".sad");
+}
+
+void open_company(CompanyContext& c) {
+  probe_data_version(c);
+  if (!read_company_record(c)) return;
+  if (!read_calendar(c)) return;
+  c.has_entities_file = entities_file_present(c);
+}
+
+void free_one_file_handle(const void* spare) {
+  constexpr Slot kOrder[] = {Slot::Accounts, Slot::Periods, Slot::Transactions, Slot::History, Slot::Segments};
+  for (auto& company : g_companies) {
+    if (company.get() == spare) continue;
+    for (const Slot s : kOrder)
+      if (company->slot(s).open) {
+        close_slot(*company, s);
+        return;
+      }
+  }
+}
+
+std::string month_name(int month) {
+  static constexpr const char* kNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  return month >= 1 && month <= 12 ? kNames[month - 1] : "";
+}
+
+}  // namespace
+
+int CompanyContext::current_year_number() const { return std::atoi(current_year.c_str()); }
+
+const YearEntry* CompanyContext::year_entry(int year) const {
+  for (const auto& y : years)
+    if (y.year == year) return &y;
+  return nullptr;
+}
+
+spec::CompanyCalendar CompanyContext::calendar() const {
+  spec::CompanyCalendar cal;
+  cal.current_year = current_year_number();
+  cal.current_period = company_current_period;
+  cal.earliest_year = earliest_year;
+  cal.latest_year = latest_year;
+  for (const auto& y : years) {
+    spec::FiscalYear f;
+    f.year = y.year;
+    f.periods = y.periods;
+    for (int i = 0; i < y.periods; ++i) f.period_end[i] = y.end[i].number();
+    cal.years.push_back(f);
+  }
+  return cal;
+}
+
+spec::PeriodCalendar CompanyContext::period_calendar(int year, int current_period_setting) const {
+  return spec::period_calendar(calendar(), year, current_period_setting);
+}
+
+std::string system_directory() { return with_backslash(settings().system); }
+
+bool file_exists(const std::string& path) {
+  std::string native = path;
+#ifndef _WIN32
+  std::replace(native.begin(), native.end(), '\\', '/');
+#endif
+  std::error_code ec;
+  return std::filesystem::is_regular_file(native, ec);
+}
+
+CompanyContext* find_or_open_company(std::string_view id) {
+  for (auto& c : g_companies)
+    if (spec::equal_folded(c->id, id)) return c.get();
+  auto company = std::make_unique<CompanyContext>();
+  company->id = std::string(id.substr(0, 6));
+  CompanyContext* raw = company.get();
+  g_companies.push_front(std::move(company));
+  open_company(*raw);
+  return raw;
+}
+
+int company_error_check(CompanyContext* company) {
+  if (!company) return kMemoryFull;
+  if (company->status != 0) replace_message(company->status, company->id);
+  return company->status;
+}
+
+void close_company_files(CompanyContext& c) {
+  for (const Slot s : {Slot::Accounts, Slot::Periods, Slot::Transactions, Slot::History, Slot::Segments, Slot::Entities})
+    close_slot(c, s);
+  c.status = 0;
+}
+
+void close_all_companies() {
+  for (auto& c : g_companies) close_company_files(*c);
+  g_companies.clear();
+}
+
+void purge_failed_companies() {
+  g_companies.remove_if([](const std::unique_ptr<CompanyContext>& c) {
+    if (c->status == 0) return false;
+    close_company_files(*c);
+    return true;
+  });
+}
+
+void refresh_entities_flags() {
+  for (auto& c : g_companies) c->has_entities_file = entities_file_present(*c);
+}
+
+std::size_t company_count() { return g_companies.size(); }
+
+Slot slot_of(FileKind kind) {
+  switch (kind) {
+    case FileKind::Accounts: return Slot::Accounts;
+    case FileKind::Periods: return Slot::Periods;
+    case FileKind::Transactions: return Slot::Transactions;
+    case FileKind::Segments: return Slot::Segments;
+    case FileKind::History: return Slot::History;
+    default: return Slot::Count;
+  }
+}
+
+int open_company_file(CompanyContext& c, FileKind kind, int mode) {
+  const Slot slot = slot_of(kind);
+  if (slot == Slot::Count) return 1;
+  if (c.slot(slot).open) return 0;
+  const auto names = layout::file_names(kind);
+  if (kind == FileKind::Transactions || kind == FileKind::History) {
+    std::string chosen;
+    if (file_exists(c.data_directory + std::string(names[0]))) {
+      chosen = names[0];
+      c.transactions_v3 = true;
+    } else {
+      chosen = file_exists(c.data_directory + std::string(names[1])) ? names[1] : names[2];
+      if (kind == FileKind::Transactions) c.transactions_v3 = false;
+    }
+    return open_slot(c, slot, c.data_directory + chosen, mode) ? 0 : btrv::kBtrieveError;
+  }
+  bool opened = false;
+  for (const auto name : names)
+    if ((opened = open_slot(c, slot, c.data_directory + std::string(name), mode))) break;
+  return opened ? 0 : btrv::kBtrieveError;
+}
+
+int probe_data_version(CompanyContext& c) {
+  const std::string folder = system_directory() + c.id + "\\";
+  const auto names = layout::file_names(FileKind::VersionProbe);
+  g_data_version = 7;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const Slot slot = static_cast<Slot>(static_cast<int>(Slot::Probe0) + static_cast<int>(i));
+    FileSlot& s = c.slot(slot);
+    if (btrv::BtrvOpenFile((folder + std::string(names[i])).c_str(), &s.block, "", kReadOnly, &c) == 0) {
+      btrv::BtrvCloseFile(&s.block);
+      s.open = false;
+      g_data_version = 8;
+      break;
+    }
+  }
+  btrv::check_status(0, nullptr);  // a missing probe file is no error of the request
+  return g_data_version;
+}
+
+int data_version() { return g_data_version; }
+
+void load_period_dates(CompanyContext& c, int year) {
+  c.period_start = {};
+  c.period_end = {};
+  if (const YearEntry* y = c.year_entry(year)) {
+    c.period_start = y->start;
+    c.period_end = y->end;
+  }
+}
+
+std::string period_date_text(const Date& d) {
+  return std::to_string(d.day) + month_name(d.month) + std::to_string(d.year);
+}
+
+int company_data_field(std::string_view id, int code, std::string& answer) {
+  CompanyContext* c = find_or_open_company(id);
+  if (const int status = company_error_check(c); status != 0) return status;
+  answer.clear();
+  if (code >= 2000 && code <= 2025) {
+    load_period_dates(*c, c->current_year_number());
+    const bool start = code <= 2012;
+    const Date d = start ? c->period_start[code - 2000] : c->period_end[code - 2013];
+    answer = d.empty() ? "The Period Number is Incorrect" : period_date_text(d);
+    return 0;
+  }
+  switch (code) {
+    case 0: case 100: answer = c->name; break;
+    case 101: answer = std::to_string(c->company_current_period); break;
+    case 1: case 102: answer = std::to_string(c->setup_current_period); break;
+    case 6: case 103: answer = c->current_year; break;
+    case 8: answer = std::to_string(c->periods_per_year); break;
+    case 15: answer = c->account_structure; break;
+    case 20: case 104:
+      answer = "^";
+      for (int i = 1; i < c->structure.segment_count; ++i) answer += "-^";
+      break;
+    case 21: case 106: answer = std::to_string(c->structure.segment_count); break;
+    case 105: answer = std::to_string(c->main_segment); break;
+    case 107: break;
+    default:
+      report(kFunctionNotSupported);
+      return kFunctionNotSupported;
+  }
+  while (!answer.empty() && answer.back() == ' ') answer.pop_back();
+  return 0;
+}
+
+std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string& text)) {
+  std::vector<std::string> list;
+  const std::string system = system_directory();
+  btrv::PositionBlock block{};
+  std::string opened;
+  for (const auto name : layout::file_names(FileKind::CompanyMaster))
+    if (btrv::BtrvOpenFile((system + std::string(name)).c_str(), &block, "", kReadOnly, nullptr) == 0) {
+      opened = std::string(name);
+      break;
+    }
+  if (opened.empty()) {
+    if (failure_box) failure_box(format_message(btrv::kBtrieveError, system));
+    return list;
+  }
+  Reader reader{&block};
+  const auto kind = layout::company_layout_of(opened);
+  for (int st = reader.get_first(0); st == 0; st = reader.get_next(0))
+    if (const auto r = layout::decode_company(reader.view(), kind)) list.push_back(r->id + "\t" + r->name);
+  btrv::BtrvCloseFile(&block);
+  return list;
+}
+
+void install_companies() {
+  btrv::set_free_one_file_handle(&free_one_file_handle);
+  LifecycleHooks& hooks = lifecycle_hooks();
+  hooks.build_company_list = [] { cyma_company_list(); };
+  hooks.close_held_files = [] {
+    for (auto& c : g_companies) close_company_files(*c);
+  };
+  hooks.free_all = [] { close_all_companies(); };
+}
+
+}  // namespace kovo::data

@@ -1,0 +1,123 @@
+// The companies that requests name: each company's master data, fiscal
+// calendar and open files, kept in a list for the life of the connector.
+//
+// A request gets a company with find_or_open_company(id) and tests its
+// status (company_error_check); it opens the files it reads with
+// open_company_file(company, kind) and reads them through the position
+// block of company.slot(kind). The period view of a year for the specifier
+// code comes from company.period_calendar(year, setting).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/btrieve_ops.h"
+#include "data/layouts.h"
+#include "spec/account_structure.h"
+#include "spec/calendar.h"
+
+namespace kovo::data {
+
+enum CompanyMessage : int {
+  kMemoryFull = 2,
+  kNoSuchCompany = 29,
+  kCompanyFileMissing = 73,
+  kCalendarFileMissing = 74,
+  kFunctionNotSupported = 32,
+};
+
+enum class Slot : int {
+  Accounts, Probe0, Probe1, Probe2, Probe3, Periods, Transactions, Segments, History, Entities, Count
+};
+
+struct FileSlot {
+  bool open = false;
+  btrv::PositionBlock block{};
+};
+
+struct YearEntry {
+  int year = 0;
+  int kind = 1;  // 0 the current year; 1 or 2 by the calendar record's flag
+  int periods = 12;
+  std::array<layout::Date, layout::kPeriods> start{}, end{};
+  bool original_budget_locked = false;
+  bool budget_transactions = false;
+};
+
+struct CompanyContext {
+  int status = 0;
+  std::vector<std::string> touched_accounts;
+  std::string id;
+  std::string name;
+  std::string data_directory;  // ends with a backslash
+  int periods_per_year = 12;
+  std::string current_year = "1996";
+  int latest_year = 0;
+  int earliest_year = 0;
+  int company_current_period = 1;
+  int setup_current_period = 0;
+  spec::AccountStructure structure;
+  std::array<std::string, spec::kMaxSegments> segment_names;
+  std::string account_structure;  // "-" between segments
+  int main_segment = 1;
+  std::array<layout::Date, layout::kPeriods> period_start{}, period_end{};  // of the year worked on
+  std::array<FileSlot, static_cast<int>(Slot::Count)> slots{};
+  bool has_entities_file = false;
+  bool transactions_v3 = false;
+  std::vector<YearEntry> years;
+
+  FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
+  int current_year_number() const;
+  const YearEntry* year_entry(int year) const;
+  spec::CompanyCalendar calendar() const;
+  // The view of a year for period phrases; the "Current Period" setting wins when non-zero.
+  spec::PeriodCalendar period_calendar(int year, int current_period_setting) const;
+};
+
+// Looks the id up without regard to case; a new company is opened and put at
+// the head of the list, and returned even when its opening failed.
+CompanyContext* find_or_open_company(std::string_view id);
+// The company's status; a failure replaces the pending message with its own.
+int company_error_check(CompanyContext* company);
+void close_company_files(CompanyContext& company);
+void close_all_companies();
+void purge_failed_companies();
+void refresh_entities_flags();
+std::size_t company_count();
+
+// The file of a kind for the company, opened into its slot (read-only by
+// default) with the name-choice rules of each kind. 0 or a failure.
+int open_company_file(CompanyContext& company, layout::FileKind kind, int mode = -2);
+Slot slot_of(layout::FileKind kind);
+
+// 8 when one of the probe files opens for the company, 7 otherwise; kept as
+// the data version of the connector.
+int probe_data_version(CompanyContext& company);
+int data_version();
+
+// Copies a year's period dates into the company's period date fields.
+void load_period_dates(CompanyContext& company, int year);
+
+// CODATA: the text of a company field (codes of the company data request),
+// or the status 32 with the message reported.
+int company_data_field(std::string_view id, int code, std::string& answer);
+// "1Jan2007"
+std::string period_date_text(const layout::Date& date);
+
+// Id, a tab and the name of each company of the master file. failure_box
+// shows the failure at once when no company file opens.
+std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string& text) = nullptr);
+
+// Paths: the system directory with a trailing backslash, and whether a file
+// exists (Windows paths also work natively).
+std::string system_directory();
+bool file_exists(const std::string& path);
+
+// Installs the company list into the connector's initialisation and clean-up.
+void install_companies();
+
+}  // namespace kovo::data

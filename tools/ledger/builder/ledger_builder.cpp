@@ -1,0 +1,498 @@
+#include "tools/ledger/builder/ledger_builder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "data/layouts.h"
+#include "recman/file_spec.h"
+
+namespace kovo::ledger {
+namespace {
+
+using json = nlohmann::json;
+using layout::Date;
+
+// A refusal: where it happened and why.
+struct Refusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void refuse(const std::string& where, const std::string& why) { throw Refusal(where + ": " + why); }
+
+void only_members(const json& object, const std::string& where, std::initializer_list<const char*> allowed) {
+  if (!object.is_object()) refuse(where, "must be an object");
+  for (auto it = object.begin(); it != object.end(); ++it)
+    if (std::find_if(allowed.begin(), allowed.end(), [&](const char* a) { return it.key() == a; }) == allowed.end())
+      refuse(where, "unknown member \"" + it.key() + "\"");
+}
+
+const json& required(const json& o, const char* name, const std::string& where) {
+  if (!o.contains(name)) refuse(where, "member \"" + std::string(name) + "\" is missing");
+  return o.at(name);
+}
+
+std::string text(const json& o, const char* name, const std::string& where, std::size_t max,
+                 std::optional<std::string> fallback = std::nullopt) {
+  if (!o.contains(name)) {
+    if (fallback) return *fallback;
+    required(o, name, where);
+  }
+  const json& v = o.at(name);
+  if (!v.is_string()) refuse(where, "member \"" + std::string(name) + "\" must be text");
+  std::string s = v.get<std::string>();
+  if (s.size() > max) refuse(where, "member \"" + std::string(name) + "\" is longer than " + std::to_string(max) + " characters");
+  return s;
+}
+
+long long integer(const json& o, const char* name, const std::string& where, long long lo, long long hi,
+                  std::optional<long long> fallback = std::nullopt) {
+  if (!o.contains(name)) {
+    if (fallback) return *fallback;
+    required(o, name, where);
+  }
+  const json& v = o.at(name);
+  if (!v.is_number_integer()) refuse(where, "member \"" + std::string(name) + "\" must be a whole number");
+  const long long n = v.get<long long>();
+  if (n < lo || n > hi) refuse(where, "member \"" + std::string(name) + "\" must lie from " + std::to_string(lo) + " to " + std::to_string(hi));
+  return n;
+}
+
+double amount(const json& v, const std::string& where, const char* name) {
+  if (!v.is_number()) refuse(where, "member \"" + std::string(name) + "\" must hold numbers");
+  const double d = v.get<double>();
+  if (!(std::fabs(d) < 1e13)) refuse(where, "member \"" + std::string(name) + "\" holds an amount out of range");
+  return d;
+}
+
+bool flag(const json& o, const char* name, const std::string& where, bool fallback) {
+  if (!o.contains(name)) return fallback;
+  if (!o.at(name).is_boolean()) refuse(where, "member \"" + std::string(name) + "\" must be true or false");
+  return o.at(name).get<bool>();
+}
+
+int month_days(int month, int year) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+Date date(const json& o, const char* name, const std::string& where, bool optional_member = false) {
+  if (optional_member && !o.contains(name)) return {};
+  const std::string s = text(o, name, where, 10);
+  const auto bad = [&] { refuse(where, "member \"" + std::string(name) + "\" is not a date YYYY-MM-DD: \"" + s + "\""); };
+  if (s.empty() && optional_member) return {};
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-') bad();
+  for (const int i : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (s[i] < '0' || s[i] > '9') bad();
+  const Date d{std::stoi(s.substr(8, 2)), std::stoi(s.substr(5, 2)), std::stoi(s.substr(0, 4))};
+  if (d.year < 1900 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > month_days(d.month, d.year)) bad();
+  return d;
+}
+
+// ---------------------------------------------------------------- the model
+
+struct Company {
+  layout::CompanyRecord master;
+  std::string data_directory_path;  // where the files go
+  int data_version = 8;
+  std::string transaction_base = "gl_trx";
+  std::string accounts_file = "glacct.dat";
+  std::string balances_file = "glperiod.dat";
+  bool calendar_in_system = false;
+  std::vector<int> widths;
+  std::vector<layout::CalendarRecord> calendar;
+  std::vector<layout::AccountRecord> accounts;
+  std::vector<layout::BalanceRecord> balances;
+  std::vector<layout::TransactionRecord> current, history;
+  std::vector<layout::SegmentRecord> segments;
+};
+
+std::vector<int> structure_widths(const std::string& structure, const std::string& where) {
+  std::vector<int> widths;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t sep = structure.find_first_of("-./", start);
+    const std::size_t w = (sep == std::string::npos ? structure.size() : sep) - start;
+    if (w == 0) refuse(where, "member \"accountStructure\" has an empty segment");
+    widths.push_back(static_cast<int>(w));
+    if (sep == std::string::npos) break;
+    start = sep + 1;
+  }
+  if (widths.size() > 10) refuse(where, "member \"accountStructure\" has more than 10 segments");
+  int total = 0;
+  for (const int w : widths) total += w;
+  if (total > layout::kAccountCodeWidth) refuse(where, "member \"accountStructure\" is longer than 25 characters");
+  return widths;
+}
+
+// "1000-10" in the structure's widths, run together.
+std::string account_code(const std::string& written, const std::vector<int>& widths, const std::string& where,
+                         const char* member) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t sep = written.find('-', start);
+    parts.push_back(written.substr(start, sep == std::string::npos ? std::string::npos : sep - start));
+    if (sep == std::string::npos) break;
+    start = sep + 1;
+  }
+  if (parts.size() != widths.size())
+    refuse(where, "member \"" + std::string(member) + "\" \"" + written + "\" does not have the " +
+                      std::to_string(widths.size()) + " segments of the account structure");
+  std::string code;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (static_cast<int>(parts[i].size()) != widths[i] || parts[i].find_first_of(" *?~.,()^") != std::string::npos)
+      refuse(where, "member \"" + std::string(member) + "\" \"" + written + "\": segment " + std::to_string(i + 1) +
+                        " must be " + std::to_string(widths[i]) + " characters");
+    code += parts[i];
+  }
+  return code;
+}
+
+std::array<double, layout::kPeriods> amounts(const json& o, const char* name, const std::string& where) {
+  std::array<double, layout::kPeriods> a{};
+  if (!o.contains(name)) return a;
+  const json& list = o.at(name);
+  if (!list.is_array() || list.size() > layout::kPeriods)
+    refuse(where, "member \"" + std::string(name) + "\" must be a list of at most 13 amounts");
+  for (std::size_t i = 0; i < list.size(); ++i) a[i] = amount(list[i], where, name);
+  return a;
+}
+
+char one_char(const json& o, const char* name, const std::string& where, char fallback) {
+  const std::string s = text(o, name, where, 1, std::string(1, fallback));
+  return s.empty() ? ' ' : s[0];
+}
+
+Company read_company(const json& c, std::size_t index, const std::string& system_dir) {
+  const std::string at = "companies[" + std::to_string(index) + "]";
+  only_members(c, at, {"id", "name", "dataDirectory", "accountStructure", "segmentNames", "currentYear",
+                       "currentPeriod", "mainSegment", "dataVersion", "transactionFiles", "accountsFile",
+                       "balancesFile", "calendarIn", "calendar", "accounts", "balances", "transactions",
+                       "segments"});
+  Company co;
+  co.master.id = text(c, "id", at, 6);
+  if (co.master.id.empty() || co.master.id.find_first_of(" ,") != std::string::npos)
+    refuse(at, "member \"id\" must be 1 to 6 characters without blanks or commas");
+  const std::string where = "company " + co.master.id;
+  co.master.name = text(c, "name", where, 71);
+  co.master.data_directory = text(c, "dataDirectory", where, 260);
+  co.master.account_structure = text(c, "accountStructure", where, 55);
+  co.widths = structure_widths(co.master.account_structure, where);
+  const json& names = required(c, "segmentNames", where);
+  if (!names.is_array() || names.size() > 10) refuse(where, "member \"segmentNames\" must be a list of at most 10 names");
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!names[i].is_string() || names[i].get<std::string>().size() > 12)
+      refuse(where, "member \"segmentNames\" holds a name that is not text of at most 12 characters");
+    co.master.segment_names[i] = names[i].get<std::string>();
+  }
+  co.master.current_year = static_cast<int>(integer(c, "currentYear", where, 0, 2999));
+  co.master.current_period = static_cast<int>(integer(c, "currentPeriod", where, 0, 13));
+  co.master.main_segment = static_cast<int>(integer(c, "mainSegment", where, 1, 10)) - 1;
+  co.data_version = static_cast<int>(integer(c, "dataVersion", where, 7, 8));
+  co.transaction_base = text(c, "transactionFiles", where, 8);
+  if (co.transaction_base != "gl_trx" && co.transaction_base != "gl_trx2" && co.transaction_base != "gl_trx3")
+    refuse(where, "member \"transactionFiles\" must be \"gl_trx\", \"gl_trx2\" or \"gl_trx3\"");
+  co.accounts_file = text(c, "accountsFile", where, 12, std::string("glacct.dat"));
+  if (co.accounts_file != "glacct.dat" && co.accounts_file != "gl_acct.dat")
+    refuse(where, "member \"accountsFile\" must be \"glacct.dat\" or \"gl_acct.dat\"");
+  co.balances_file = text(c, "balancesFile", where, 12, std::string("glperiod.dat"));
+  if (co.balances_file != "glperiod.dat" && co.balances_file != "gl_prd.dat")
+    refuse(where, "member \"balancesFile\" must be \"glperiod.dat\" or \"gl_prd.dat\"");
+  const std::string calendar_in = text(c, "calendarIn", where, 6, std::string("data"));
+  if (calendar_in != "data" && calendar_in != "system") refuse(where, "member \"calendarIn\" must be \"data\" or \"system\"");
+  co.calendar_in_system = calendar_in == "system";
+
+  const std::string& dir = co.master.data_directory;
+  if (!dir.empty() && dir.front() == '.') {
+    const std::size_t rest = dir.find_first_not_of(".\\");
+    co.data_directory_path = system_dir + "\\" + (rest == std::string::npos ? "" : dir.substr(rest));
+  } else {
+    co.data_directory_path = dir;
+  }
+
+  std::set<int> years;
+  const json& calendar = required(c, "calendar", where);
+  if (!calendar.is_array()) refuse(where, "member \"calendar\" must be a list");
+  for (std::size_t i = 0; i < calendar.size(); ++i) {
+    const std::string w = where + ", calendar[" + std::to_string(i) + "]";
+    const json& y = calendar[i];
+    only_members(y, w, {"year", "periods", "periodEnds", "flag", "originalBudgetLocked", "budgetTransactions"});
+    layout::CalendarRecord r;
+    r.year = static_cast<int>(integer(y, "year", w, 1900, 2999));
+    if (!years.insert(r.year).second) refuse(w, "member \"year\" " + std::to_string(r.year) + " is given twice");
+    r.periods = static_cast<int>(integer(y, "periods", w, 1, 13));
+    const json& ends = required(y, "periodEnds", w);
+    if (!ends.is_array() || static_cast<int>(ends.size()) != r.periods)
+      refuse(w, "member \"periodEnds\" must hold one date for each of the " + std::to_string(r.periods) + " periods");
+    for (int p = 0; p < r.periods; ++p) {
+      json holder = {{"periodEnds", ends[p]}};
+      r.period_end[p] = date(holder, "periodEnds", w);
+      if (p > 0 && r.period_end[p].number() <= r.period_end[p - 1].number())
+        refuse(w, "member \"periodEnds\" must rise from period to period");
+    }
+    r.flag = static_cast<std::uint8_t>(integer(y, "flag", w, 0, 255, 1));
+    r.original_budget_locked = flag(y, "originalBudgetLocked", w, false);
+    r.budget_transactions = flag(y, "budgetTransactions", w, false);
+    co.calendar.push_back(r);
+  }
+
+  std::map<std::string, std::string> account_types;
+  if (c.contains("accounts")) {
+    const json& list = c.at("accounts");
+    if (!list.is_array()) refuse(where, "member \"accounts\" must be a list");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::string w = where + ", accounts[" + std::to_string(i) + "]";
+      only_members(list[i], w, {"code", "description", "type"});
+      layout::AccountRecord a;
+      const std::string written = text(list[i], "code", w, 40);
+      a.code = account_code(written, co.widths, w, "code");
+      a.description = text(list[i], "description", w, 60, std::string());
+      a.type = text(list[i], "type", w, 3);
+      if (a.type.size() != 3 || !std::all_of(a.type.begin(), a.type.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        refuse(w, "member \"type\" must be three digits");
+      if (!account_types.emplace(a.code, a.type).second) refuse(w, "account " + written + " is given twice");
+      co.accounts.push_back(a);
+    }
+  }
+
+  std::set<std::pair<std::string, int>> balance_keys;
+  if (c.contains("balances")) {
+    const json& list = c.at("balances");
+    if (!list.is_array()) refuse(where, "member \"balances\" must be a list");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::string w = where + ", balances[" + std::to_string(i) + "]";
+      const json& b = list[i];
+      only_members(b, w, {"account", "year", "opening", "actual", "budget", "revisedBudget"});
+      layout::BalanceRecord r;
+      const std::string written = text(b, "account", w, 40);
+      r.code = account_code(written, co.widths, w, "account");
+      if (!account_types.count(r.code)) refuse(w, "member \"account\" " + written + " is not in the accounts");
+      r.year = static_cast<int>(integer(b, "year", w, 1900, 2999));
+      if (!balance_keys.emplace(r.code, r.year).second)
+        refuse(w, "a balance of " + written + " for " + std::to_string(r.year) + " is given twice");
+      r.opening = b.contains("opening") ? amount(b.at("opening"), w, "opening") : 0.0;
+      const auto actual = amounts(b, "actual", w);
+      const auto budget = amounts(b, "budget", w);
+      const auto revised = amounts(b, "revisedBudget", w);
+      double running = r.opening, budget_to_date = 0, revised_to_date = 0;
+      for (int p = 0; p < layout::kPeriods; ++p) {
+        running += actual[p];
+        budget_to_date += budget[p];
+        revised_to_date += revised[p];
+        r.actual[p] = {actual[p], running};
+        r.budget[p] = {budget[p], budget_to_date};
+        r.revised[p] = {revised[p], revised_to_date};
+      }
+      r.budget_total = budget_to_date;
+      r.revised_total = revised_to_date;
+      co.balances.push_back(r);
+    }
+  }
+
+  if (c.contains("transactions")) {
+    const json& list = c.at("transactions");
+    if (!list.is_array()) refuse(where, "member \"transactions\" must be a list");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::string w = where + ", transactions[" + std::to_string(i) + "]";
+      const json& t = list[i];
+      only_members(t, w, {"account", "date", "amount", "posted", "status", "type", "journal", "batch", "document",
+                          "description", "createUser", "updateUser", "createDate", "job", "costType", "costCode",
+                          "grant", "coe", "fundSource", "program", "activity", "history"});
+      layout::TransactionRecord r;
+      const std::string written = text(t, "account", w, 40);
+      r.account = account_code(written, co.widths, w, "account");
+      if (!account_types.count(r.account)) refuse(w, "member \"account\" " + written + " is not in the accounts");
+      r.date = date(t, "date", w);
+      r.amount = amount(required(t, "amount", w), w, "amount");
+      r.posted = flag(t, "posted", w, true);
+      r.status = one_char(t, "status", w, 'P');
+      r.type = one_char(t, "type", w, 'G');
+      r.journal = text(t, "journal", w, 7, std::string("GJ"));
+      r.batch = static_cast<std::int32_t>(integer(t, "batch", w, 0, 2147483647, 0));
+      r.document = text(t, "document", w, 20, std::string());
+      r.description = text(t, "description", w, 30, std::string());
+      r.create_user = text(t, "createUser", w, 3, std::string());
+      r.update_user = text(t, "updateUser", w, 3, std::string());
+      r.create_date = t.contains("createDate") ? date(t, "createDate", w) : r.date;
+      r.job = text(t, "job", w, 11, std::string());
+      r.cost_type = static_cast<int>(integer(t, "costType", w, 0, 32767, 0));
+      r.cost_code = text(t, "costCode", w, 11, std::string());
+      r.grant = text(t, "grant", w, 7, std::string());
+      r.coe = text(t, "coe", w, 3, std::string());
+      r.fund_source = text(t, "fundSource", w, 7, std::string());
+      r.program = text(t, "program", w, 7, std::string());
+      r.activity = text(t, "activity", w, 7, std::string());
+      auto& target = flag(t, "history", w, false) ? co.history : co.current;
+      r.sequence = static_cast<std::uint32_t>(target.size() + 1);
+      target.push_back(r);
+    }
+  }
+
+  std::set<std::pair<int, std::string>> segment_keys;
+  if (c.contains("segments")) {
+    const json& list = c.at("segments");
+    if (!list.is_array()) refuse(where, "member \"segments\" must be a list");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::string w = where + ", segments[" + std::to_string(i) + "]";
+      only_members(list[i], w, {"segment", "value", "description"});
+      layout::SegmentRecord r;
+      r.segment = static_cast<int>(integer(list[i], "segment", w, 1, static_cast<long long>(co.widths.size()))) - 1;
+      r.value = text(list[i], "value", w, static_cast<std::size_t>(co.widths[r.segment]));
+      r.description = text(list[i], "description", w, 31, std::string());
+      if (!segment_keys.emplace(r.segment, r.value).second) refuse(w, "segment value " + r.value + " is given twice");
+      co.segments.push_back(r);
+    }
+  }
+  return co;
+}
+
+// ---------------------------------------------------------------- writing
+
+class Writer {
+ public:
+  Writer(recman::BtrCallFn call, BuildResult& result) : call_(call), result_(result) {}
+
+  void write_file(const std::string& path, const recman::FileSpec& spec, const std::vector<layout::Bytes>& records) {
+    std::filesystem::create_directories(std::filesystem::path(native_path(path)).parent_path());
+    std::vector<std::uint8_t> spec_bytes = recman::encode_file_spec(spec, 0);
+    char key[256] = {};
+    std::copy_n(path.c_str(), std::min<std::size_t>(path.size(), sizeof key - 1), key);
+    std::uint32_t length = static_cast<std::uint32_t>(spec_bytes.size());
+    unsigned char block[recman::kPositionBlockSize] = {};
+    check(call_(recman::kCreate, block, spec_bytes.data(), &length, key, 255, 0), "create", path);
+    check(call_(recman::kOpen, block, nullptr, &(length = 0), key, 255, 0), "open", path);
+    for (const auto& r : records) {
+      layout::Bytes data = r;
+      std::uint32_t size = static_cast<std::uint32_t>(data.size());
+      unsigned char key_buffer[256] = {};
+      const short status = call_(recman::kInsert, block, data.data(), &size, key_buffer, 255, 0);
+      if (status != 0) {
+        call_(recman::kClose, block, nullptr, &(length = 0), nullptr, 0, 0);
+        check(status, "insert", path);
+      }
+      ++result_.records;
+    }
+    check(call_(recman::kClose, block, nullptr, &(length = 0), nullptr, 0, 0), "close", path);
+    ++result_.files;
+  }
+
+ private:
+  static void check(short status, const char* what, const std::string& path) {
+    if (status != 0)
+      throw Refusal("record manager status " + std::to_string(status) + " on " + what + " of " + path);
+  }
+  recman::BtrCallFn call_;
+  BuildResult& result_;
+};
+
+template <typename T, typename Encode>
+std::vector<layout::Bytes> encoded(const std::vector<T>& records, Encode encode) {
+  std::vector<layout::Bytes> out;
+  out.reserve(records.size());
+  for (const auto& r : records) out.push_back(encode(r));
+  return out;
+}
+
+void write_company(Writer& w, const Company& co, const std::string& system_dir) {
+  const std::string data = co.data_directory_path + (co.data_directory_path.empty() || co.data_directory_path.back() == '\\' ? "" : "\\");
+  const std::string company_folder = system_dir + "\\" + co.master.id + "\\";
+  w.write_file((co.calendar_in_system ? company_folder : data) + "smperiod.dat", layout::calendar_spec(),
+               encoded(co.calendar, layout::encode_calendar));
+  w.write_file(data + co.accounts_file, layout::account_spec(), encoded(co.accounts, layout::encode_account));
+  w.write_file(data + co.balances_file, layout::balance_spec(), encoded(co.balances, layout::encode_balance));
+  const bool v3 = co.transaction_base == "gl_trx3";
+  const auto encode_tx = [v3](const layout::TransactionRecord& r) { return layout::encode_transaction(r, v3); };
+  w.write_file(data + co.transaction_base + ".dat", layout::transaction_spec(v3), encoded(co.current, encode_tx));
+  w.write_file(data + co.transaction_base + "h.dat", layout::transaction_spec(v3), encoded(co.history, encode_tx));
+  w.write_file(data + "gl_seg.dat", layout::segment_spec(), encoded(co.segments, layout::encode_segment));
+  if (co.data_version == 8)
+    w.write_file(company_folder + "gl_cfg135.dat", layout::version_probe_spec(), {layout::encode_version_probe()});
+  else
+    std::filesystem::create_directories(native_path(company_folder));
+}
+
+void remove_tree(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove_all(native_path(path), ec);
+}
+
+std::string trimmed_folder(std::string dir) {
+  while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+  return dir;
+}
+
+}  // namespace
+
+std::string native_path(std::string path) {
+#ifndef _WIN32
+  std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+  return path;
+}
+
+BuildResult build_ledger(std::string_view description_json, const std::string& system_dir_given,
+                         recman::BtrCallFn call) {
+  BuildResult result;
+  const std::string system_dir = trimmed_folder(system_dir_given);
+  const std::string staging = system_dir + ".~building";
+  try {
+    json description;
+    try {
+      description = json::parse(description_json);
+    } catch (const json::parse_error& e) {
+      throw Refusal(std::string("description: not valid JSON: ") + e.what());
+    }
+    only_members(description, "description", {"companyFile", "companies"});
+    const std::string company_file = text(description, "companyFile", "description", 12);
+    const auto names = layout::file_names(layout::FileKind::CompanyMaster);
+    if (std::find(names.begin(), names.end(), company_file) == names.end())
+      refuse("description", "member \"companyFile\" must be \"sm_cmpny.dat\", \"sm_cmpy2.dat\" or \"sm_cmpy6.dat\"");
+    const json& list = required(description, "companies", "description");
+    if (!list.is_array() || list.empty()) refuse("description", "member \"companies\" must be a list of companies");
+
+    std::vector<Company> companies;
+    std::set<std::string> ids;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      companies.push_back(read_company(list[i], i, staging));
+      std::string folded = companies.back().master.id;
+      for (char& ch : folded) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      if (!ids.insert(folded).second) refuse("company " + companies.back().master.id, "the id is given twice");
+      companies.back().master.sequence = static_cast<std::uint32_t>(i + 1);
+    }
+
+    remove_tree(staging);
+    Writer writer(call, result);
+    const auto layout_kind = layout::company_layout_of(company_file);
+    std::vector<layout::Bytes> masters;
+    for (const auto& co : companies) masters.push_back(layout::encode_company(co.master, layout_kind));
+    writer.write_file(staging + "\\" + company_file, layout::company_spec(layout_kind), masters);
+    for (const auto& co : companies) write_company(writer, co, staging);
+    std::uint32_t none = 0;
+    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
+
+    remove_tree(system_dir);
+    std::error_code ec;
+    std::filesystem::rename(native_path(staging), native_path(system_dir), ec);
+    if (ec) throw Refusal("could not move the built directory into place: " + ec.message());
+    result.ok = true;
+  } catch (const Refusal& r) {
+    result.error = r.what();
+    std::uint32_t none = 0;
+    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
+    remove_tree(staging);
+  } catch (const std::exception& e) {
+    result.error = std::string("building failed: ") + e.what();
+    std::uint32_t none = 0;
+    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
+    remove_tree(staging);
+  }
+  return result;
+}
+
+}  // namespace kovo::ledger
