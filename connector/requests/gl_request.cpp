@@ -1,0 +1,178 @@
+#include "requests/gl_request.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "data/company_stack.h"
+#include "entry/dispatch.h"
+#include "entry/messages.h"
+#include "entry/request_text.h"
+#include "entry/settings.h"
+#include "requests/record_sources.h"
+#include "spec/account_walk.h"
+#include "spec/period_range.h"
+#include "spec/text_util.h"
+
+namespace kovo::requests {
+namespace {
+
+constexpr int kNoData = 11;
+
+BalanceFigures figures_of(const layout::BalanceRecord& r) {
+  BalanceFigures f;
+  f.opening = r.opening;
+  for (int p = 0; p < kRecordPeriods; ++p) {
+    f.actual_change[p] = r.actual[p].first;
+    f.actual_balance[p] = r.actual[p].second;
+    // budgets are read as amounts per period for every kind of account: the
+    // range value always sums budget periods
+    f.budget[p] = r.budget[p].first;
+    f.revised[p] = r.revised[p].first;
+  }
+  return f;
+}
+
+void note_touched(data::CompanyContext& c, std::string_view code) {
+  auto& list = c.touched_accounts;
+  if (std::find(list.begin(), list.end(), code) == list.end()) list.emplace_back(code);
+}
+
+// One pass over the matching balance records of a year into the table.
+int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
+              spec::AmountTable& table, spec::AccountKind& kind) {
+  std::vector<std::string> list;
+  if (spec::expand_specifier(request.account_spec, c.structure.segment_count, list) != 0) return 1;
+  const GlHooks& hooks = gl_hooks();
+  spec::WalkOptions options;
+  options.na_label = settings().na_label;
+  if (hooks.stop_requested && !settings().no_show) options.stop_requested = hooks.stop_requested;
+  BalanceSource source(c);
+  spec::AccountWalk walk(source, c.structure, options);
+  int status = walk.first(std::move(list), year);
+  if (status == spec::kNoMore) return kNoAccounts;
+  const bool revised = is_revised_type(request.type_name);
+  while (status == spec::kFound) {
+    const std::string code(source.code());
+    if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
+    layout::AccountRecord account;
+    if (read_account(c, code, account)) kind = account_kind_of_type(account.type);
+    if (const auto record = layout::decode_balance(source.record()))
+      add_balance(table, figures_of(*record), kind, year_index, revised);
+    if (first_descriptor && calculation_in_progress()) note_touched(c, code);
+    status = walk.next();
+  }
+  return status == spec::kNoMore ? 0 : status;
+}
+
+void record_drill_context(const GlRequest& request, std::string_view period_text, std::string_view company) {
+  Settings& s = settings();
+  s.drill_account = request.account_spec.substr(0, 662);
+  s.drill_period = std::string(period_text.substr(0, 662));
+  s.drill_company = std::string(company.substr(0, 6));
+  s.drill_year = request.year.substr(0, 4);
+  s.drill_type = request.type_name.substr(0, 20);
+  s.drill_date_range = false;
+}
+
+}  // namespace
+
+GlHooks& gl_hooks() {
+  static GlHooks hooks;
+  return hooks;
+}
+
+int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
+                     const spec::PeriodList& periods) {
+  data::CompanyContext* c = data::find_or_open_company(company_id);
+  if (!c) {
+    report(data::kMemoryFull, "Company Creation");
+    return data::kMemoryFull;
+  }
+  if (c->status != 0) {
+    report(c->status, company_id);
+    return c->status;
+  }
+  value = 0;
+  const Settings& s = settings();
+  for (std::size_t i = 0; i < periods.count; ++i) {
+    for (const auto kind : {layout::FileKind::Accounts, layout::FileKind::Periods})
+      if (const int status = data::open_company_file(*c, kind); status != 0) return status;
+    if (request.year.empty() || request.year == "0") request.year = c->current_year;
+    const int year = std::atoi(request.year.c_str());
+    const spec::PeriodCalendar calendar = c->period_calendar(year, s.current_period);
+    spec::PeriodDescriptor period = periods.entries[i];
+    spec::map_month_name(period, calendar);
+    const spec::YearsNeeded needed = spec::years_needed(period, calendar.current_period, calendar.periods_per_year);
+    request.budget = needed.budget;
+
+    spec::AmountTable table;
+    spec::AccountKind kind = spec::AccountKind::Other;
+    const GlHooks& hooks = gl_hooks();
+    if (hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
+      for (std::size_t j = i; j < periods.count; ++j) {
+        spec::PeriodDescriptor later = periods.entries[j];
+        spec::map_month_name(later, calendar);
+        const spec::Valued v = spec::evaluate(later, calendar, kind, table);
+        if (const int* failure = std::get_if<int>(&v)) return *failure;
+        value += std::get<double>(v);
+      }
+      return 0;
+    }
+
+    const bool year_before_only = needed.years == 1;
+    if (const int status = read_pass(*c, request, year_before_only ? year - 1 : year, year_before_only ? 1 : 0,
+                                     i == 0, table, kind);
+        status != 0)
+      return status;
+    if (needed.years != 0 && needed.years != 1)
+      if (const int status = read_pass(*c, request, year - 1, 1, i == 0, table, kind); status != 0) return status;
+
+    const spec::Valued v = spec::evaluate(period, calendar, kind, table);
+    if (const int* failure = std::get_if<int>(&v)) return *failure;
+    value += std::get<double>(v);
+  }
+  return 0;
+}
+
+int gl_request(std::string_view arguments, std::string& result, bool negate) {
+  const Settings& s = settings();
+  RequestFields fields;
+  int status = split_arguments(arguments, 1, 6, fields);
+  double total = 0;
+  GlRequest request;
+  if (status == kOk) {
+    std::string type = fields[4];
+    spec::upper_in_place(type);
+    request.account_spec = fields[0];
+    request.type_name = gl_type_name(type, s.type);
+    request.year = gl_year_text(fields[3], s.setup_year);
+    const std::string period_text = fields[1].empty() ? std::string("month") : fields[1];
+    spec::PeriodList periods;
+    status = spec::parse_period_list(period_text, periods);
+    std::optional<data::CompanyStack> stack;
+    if (status == 0) {
+      stack = data::BuildCompanyStack(fields[2].empty() ? s.company : fields[2]);
+      if (!stack) {
+        report(data::kMemoryFull, "GetGLValue");
+        status = 1;
+      }
+    }
+    for (bool first = true; status == 0 && stack && !stack->empty(); stack->pop(), first = false) {
+      if (first) record_drill_context(request, period_text, stack->top());
+      double value = 0;
+      const int company_status = evaluate_company(value, stack->top(), request, periods);
+      if (company_status == kNoAccounts && s.na_label != 0) continue;
+      if (company_status != 0) {
+        status = company_status;
+        break;
+      }
+      total += value;
+    }
+  }
+  if (status == kOk && negate) total = -total;
+  if (status != kOk && status != kNoAccounts) report(status, request.account_spec);
+  write_request_result(status, total, s, result);
+  return 0;
+}
+
+}  // namespace kovo::requests

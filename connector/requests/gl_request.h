@@ -1,0 +1,37 @@
+// GL and NGL value requests: a request text in, the ledger's figure out,
+// summed over the companies of the company specifier.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "data/companies.h"
+#include "requests/gl_core.h"
+#include "spec/period.h"
+
+namespace kovo::requests {
+
+// What later parts of the connector plug into the evaluation.
+struct GlHooks {
+  // The balance cache: fills the table for the request and tells the account
+  // kind, or answers false when it holds nothing for it.
+  bool (*balance_cache)(data::CompanyContext& company, const GlRequest& request,
+                        const spec::PeriodDescriptor& period, spec::AmountTable& table,
+                        spec::AccountKind& kind) = nullptr;
+  // Receives every matched balance record's account while a collection is on
+  // (the lists window and the drill-down switch it on around an evaluation).
+  void (*collect_segments)(const data::CompanyContext& company, std::string_view code) = nullptr;
+  bool collecting = false;
+  // The lists window's stop request during a walk.
+  bool (*stop_requested)() = nullptr;
+};
+GlHooks& gl_hooks();
+
+// Codes 100 (GL) and 102 (NGL): always 0; the answer is in the result.
+int gl_request(std::string_view arguments, std::string& result, bool negate);
+
+// One company's value: 0, 15 when no account matched, or a message number.
+int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
+                     const spec::PeriodList& periods);
+
+}  // namespace kovo::requests

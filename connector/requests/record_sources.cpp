@@ -1,0 +1,85 @@
+#include "requests/record_sources.h"
+
+#include "data/btrieve_ops.h"
+
+namespace kovo::requests {
+
+bool FileSource::keep(int status, unsigned char* data) {
+  if (status != 0 || !data) return false;
+  record_.assign(data, data + btrv::last_record_length());
+  return true;
+}
+
+bool FileSource::read_equal(layout::Bytes key) {
+  key.resize(btrv::kKeyBufferSize, 0);
+  unsigned char* data = nullptr;
+  const int status = btrv::BtrvGetEqual(&slot_.block, &data, key.data(), key_number_);
+  return keep(status, data);
+}
+
+bool FileSource::read_greater_or_equal(layout::Bytes key) {
+  key.resize(btrv::kKeyBufferSize, 0);
+  unsigned char* data = nullptr;
+  const int status = btrv::BtrvGetGreaterOrEqual(&slot_.block, &data, key.data(), key_number_);
+  return keep(status, data);
+}
+
+bool FileSource::read_next() {
+  unsigned char* data = nullptr;
+  const int status = btrv::BtrvGetNext(&slot_.block, &data, nullptr, key_number_);
+  return keep(status, data);
+}
+
+BalanceSource::BalanceSource(data::CompanyContext& c)
+    : FileSource(c.slot(data::Slot::Periods), layout::kBalanceYearCodeKey) {}
+
+bool BalanceSource::refresh(bool ok) {
+  code_ = ok ? layout::balance_code(record_) : std::string{};
+  return ok;
+}
+bool BalanceSource::find(int year, std::string_view code) {
+  return refresh(read_equal(layout::balance_year_code_key(year, code)));
+}
+bool BalanceSource::seek(int year, std::string_view low_code) {
+  return refresh(read_greater_or_equal(layout::balance_year_code_key(year, low_code)));
+}
+
+AccountSource::AccountSource(data::CompanyContext& c)
+    : FileSource(c.slot(data::Slot::Accounts), layout::kAccountCodeKey) {}
+
+bool AccountSource::refresh(bool ok) {
+  code_.clear();
+  if (ok)
+    if (const auto a = layout::decode_account(record_)) code_ = a->code;
+  return ok;
+}
+bool AccountSource::find(int, std::string_view code) { return refresh(read_equal(layout::account_code_key(code))); }
+bool AccountSource::seek(int, std::string_view low_code) {
+  return refresh(read_greater_or_equal(layout::account_code_key(low_code)));
+}
+
+TransactionSource::TransactionSource(data::CompanyContext& c, data::Slot slot)
+    : FileSource(c.slot(slot), layout::kTransactionAccountDateKey) {}
+
+bool TransactionSource::refresh(bool ok) {
+  code_ = ok ? layout::transaction_account(record_) : std::string{};
+  date_ = ok ? layout::transaction_date(record_).number() : 0;
+  return ok;
+}
+bool TransactionSource::seek(int, std::string_view low_code) {
+  return refresh(read_greater_or_equal(layout::transaction_account_date_key(low_code, {})));
+}
+
+bool read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out) {
+  layout::Bytes key = layout::account_code_key(code);
+  key.resize(btrv::kKeyBufferSize, 0);
+  unsigned char* data = nullptr;
+  if (btrv::BtrvGetEqual(&c.slot(data::Slot::Accounts).block, &data, key.data(), layout::kAccountCodeKey) != 0 || !data)
+    return false;
+  const auto a = layout::decode_account({data, btrv::last_record_length()});
+  if (!a) return false;
+  out = *a;
+  return true;
+}
+
+}  // namespace kovo::requests

@@ -1,0 +1,84 @@
+// The company's record manager files as ordered sources for the account walk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/companies.h"
+#include "spec/account_walk.h"
+
+namespace kovo::requests {
+
+// A file of the company read through one key; each read keeps its own copy
+// of the record, so other reads in between (the account of a balance record)
+// do not disturb the walk.
+class FileSource : public spec::MatchSource {
+ public:
+  layout::View record() const { return record_; }
+
+ protected:
+  FileSource(data::FileSlot& slot, int key_number) : slot_(slot), key_number_(key_number) {}
+  bool read_equal(layout::Bytes key);
+  bool read_greater_or_equal(layout::Bytes key);
+  bool read_next();
+
+  std::vector<std::uint8_t> record_;
+
+ private:
+  bool keep(int status, unsigned char* data);
+  data::FileSlot& slot_;
+  int key_number_;
+};
+
+// One year's balance records in account order (file selector 1).
+class BalanceSource : public FileSource {
+ public:
+  explicit BalanceSource(data::CompanyContext& c);
+  bool find(int year, std::string_view code) override;
+  bool seek(int year, std::string_view low_code) override;
+  bool next() override { return refresh(read_next()); }
+  int year() const override { return layout::balance_year(record_); }
+  std::string_view code() const override { return code_; }
+
+ private:
+  bool refresh(bool ok);
+  std::string code_;
+};
+
+// The accounts file in code order (file selector 0).
+class AccountSource : public FileSource {
+ public:
+  explicit AccountSource(data::CompanyContext& c);
+  bool find(int year, std::string_view code) override;
+  bool seek(int year, std::string_view low_code) override;
+  bool next() override { return refresh(read_next()); }
+  int year() const override { return 0; }
+  std::string_view code() const override { return code_; }
+
+ private:
+  bool refresh(bool ok);
+  std::string code_;
+};
+
+// A transaction file by account and date (file selectors 2 and 5).
+class TransactionSource : public FileSource {
+ public:
+  TransactionSource(data::CompanyContext& c, data::Slot slot);
+  bool find(int year, std::string_view code) override { return seek(year, code); }
+  bool seek(int year, std::string_view low_code) override;
+  bool next() override { return refresh(read_next()); }
+  int year() const override { return 0; }
+  std::string_view code() const override { return code_; }
+  std::int32_t date() const override { return date_; }
+
+ private:
+  bool refresh(bool ok);
+  std::string code_;
+  std::int32_t date_ = 0;
+};
+
+// The account record of a code, read into the caller's copy; false when absent.
+bool read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out);
+
+}  // namespace kovo::requests
