@@ -9,6 +9,8 @@
 
 #include "data/btrieve.h"
 #include "data/btrieve_win.h"
+#include "data/companies.h"
+#include "requests/install.h"
 #include "data/settings_store_win.h"
 #include "entry/connector_win.h"
 #include "entry/dispatch.h"
@@ -312,6 +314,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     set_string_source(load_resource_string);
     set_connector_host({window_command, version_answer_text, nullptr});
     install_settings_store();
+    data::install_companies();
+    requests::install_requests();
     lifecycle_hooks().stop_record_manager = [] {
       if (btrv::btrieve_loaded()) btrv::BtrvStop();
     };

@@ -1,6 +1,13 @@
 #include "requests/gl_core.h"
 
+#include <cmath>
+
 namespace kovo::requests {
+
+double whole_cents(double amount) {
+  const double cents = std::round(amount * 100.0);
+  return std::fabs(cents) < 9e15 ? cents / 100.0 : amount;
+}
 
 std::string gl_year_text(std::string_view field, std::string_view setup_year) {
   if (field.empty()) return std::string(setup_year.substr(0, 4));

@@ -29,6 +29,11 @@ std::string gl_type_name(std::string_view field, std::string_view setting_type);
 
 bool is_revised_type(std::string_view type_name);
 
+// Ledger amounts carry two decimals; a sum of them is brought back to whole
+// cents so that the answer holds no binary rounding noise (1293863.64, not
+// 1293863.6400000001).
+double whole_cents(double amount);
+
 // The figures of one balance record for one fiscal year, as the GL needs them.
 inline constexpr int kRecordPeriods = 13;
 struct BalanceFigures {

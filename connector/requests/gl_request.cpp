@@ -8,6 +8,7 @@
 #include "entry/messages.h"
 #include "entry/request_text.h"
 #include "entry/settings.h"
+#include "requests/gl_core.h"
 #include "requests/record_sources.h"
 #include "spec/account_walk.h"
 #include "spec/period_range.h"
@@ -171,7 +172,7 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
   }
   if (status == kOk && negate) total = -total;
   if (status != kOk && status != kNoAccounts) report(status, request.account_spec);
-  write_request_result(status, total, s, result);
+  write_request_result(status, whole_cents(total), s, result);
   return 0;
 }
 

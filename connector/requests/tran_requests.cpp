@@ -7,6 +7,7 @@
 #include "entry/messages.h"
 #include "entry/request_text.h"
 #include "entry/settings.h"
+#include "requests/gl_core.h"
 #include "requests/record_sources.h"
 #include "requests/tran_args.h"
 #include "spec/account_walk.h"
@@ -158,7 +159,7 @@ int tran_request(TranKind kind, std::string_view arguments, std::string& result)
     report(kNoAccounts, q.account_spec);
     status = kNoAccounts;
   }
-  write_request_result(status, total, s, result);
+  write_request_result(status, whole_cents(total), s, result);
   return 0;
 }
 

@@ -51,3 +51,14 @@ TEST(GlAmounts, BalanceAndIncomeRecordsFillTheirColumns) {
 }
 
 }  // namespace
+
+namespace {
+TEST(GlAmounts, SumsComeBackToWholeCents) {
+  double sum = 0;
+  for (int i = 0; i < 1000; ++i) sum += 0.1;
+  EXPECT_NE(sum, 100.0);
+  EXPECT_EQ(kovo::requests::whole_cents(sum), 100.0);
+  EXPECT_EQ(kovo::requests::whole_cents(-1293863.6400000001), -1293863.64);
+  EXPECT_EQ(kovo::requests::whole_cents(1e300), 1e300);
+}
+}  // namespace

@@ -356,10 +356,15 @@ Company read_company(const json& c, std::size_t index, const std::string& system
 
 class Writer {
  public:
-  Writer(recman::BtrCallFn call, BuildResult& result) : call_(call), result_(result) {}
+  Writer(recman::BtrCallFn call, BuildResult& result, FolderForm folder_form)
+      : call_(call), result_(result), folder_form_(folder_form) {}
 
-  void write_file(const std::string& path, const recman::FileSpec& spec, const std::vector<layout::Bytes>& records) {
-    std::filesystem::create_directories(std::filesystem::path(native_path(path)).parent_path());
+  void write_file(const std::string& given_path, const recman::FileSpec& spec, const std::vector<layout::Bytes>& records) {
+    const std::size_t slash = given_path.find_last_of('\\');
+    const std::string folder = given_path.substr(0, slash);
+    std::filesystem::create_directories(native_path(folder));
+    const std::string path = folder_form_ ? folder_form_(folder) + given_path.substr(slash) : given_path;
+    if (path.find(' ') != std::string::npos) throw Refusal("the path " + given_path + " holds a blank");
     std::vector<std::uint8_t> spec_bytes = recman::encode_file_spec(spec, 0);
     char key[256] = {};
     std::copy_n(path.c_str(), std::min<std::size_t>(path.size(), sizeof key - 1), key);
@@ -389,6 +394,7 @@ class Writer {
   }
   recman::BtrCallFn call_;
   BuildResult& result_;
+  FolderForm folder_form_;
 };
 
 template <typename T, typename Encode>
@@ -437,7 +443,7 @@ std::string native_path(std::string path) {
 }
 
 BuildResult build_ledger(std::string_view description_json, const std::string& system_dir_given,
-                         recman::BtrCallFn call) {
+                         recman::BtrCallFn call, FolderForm folder_form) {
   BuildResult result;
   const std::string system_dir = trimmed_folder(system_dir_given);
   const std::string staging = system_dir + ".~building";
@@ -467,7 +473,7 @@ BuildResult build_ledger(std::string_view description_json, const std::string& s
     }
 
     remove_tree(staging);
-    Writer writer(call, result);
+    Writer writer(call, result, folder_form);
     const auto layout_kind = layout::company_layout_of(company_file);
     std::vector<layout::Bytes> masters;
     for (const auto& co : companies) masters.push_back(layout::encode_company(co.master, layout_kind));

@@ -21,8 +21,11 @@ struct BuildResult {
 // a refused or failed build leaves nothing half-written behind. Data
 // directories that do not lie under the system directory are written in
 // place.
+// folder_form turns an existing folder into the form the record manager
+// takes (on Windows the short form, since a blank ends a record manager path).
+using FolderForm = std::string (*)(const std::string& folder);
 BuildResult build_ledger(std::string_view description_json, const std::string& system_dir,
-                         recman::BtrCallFn call);
+                         recman::BtrCallFn call, FolderForm folder_form = nullptr);
 
 // A path as the file system of this build takes it (Windows separators on
 // Windows, "/" elsewhere).
