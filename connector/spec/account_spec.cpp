@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "entry/messages.h"
+#include "spec/spec_messages.h"
 #include "spec/text_util.h"
 
 namespace kovo::spec {
@@ -63,7 +64,12 @@ std::optional<std::vector<std::string>> groups_from(std::string_view text, std::
 }
 
 bool syntax_error(std::string_view item) {
-  report(0, item);
+  report(kMsgNoMessageNumber, item);
+  return false;
+}
+
+bool too_many(std::string_view item) {
+  report(kMsgTooManyAccounts, item);
   return false;
 }
 
@@ -74,7 +80,10 @@ bool template_positions(std::string_view item, int segment_count, std::vector<Al
   const std::size_t start = open_before == std::string_view::npos ? 0 : open_before + 1;
   const std::size_t end = item.find_first_of("()", start);
   const std::string_view tmpl = item.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-  auto groups = groups_from(item, end == std::string_view::npos ? item.size() : end);
+  // a template written inside parentheses, "(^-^)(a)(b)", closes before its groups
+  std::size_t groups_at = end == std::string_view::npos ? item.size() : end;
+  if (open_before != std::string_view::npos && groups_at < item.size() && item[groups_at] == ')') ++groups_at;
+  auto groups = groups_from(item, groups_at);
   if (!groups) return syntax_error(item);
   std::vector<std::string> texts{std::string(tmpl)};
   std::size_t next_group = 0;
@@ -89,7 +98,7 @@ bool template_positions(std::string_view item, int segment_count, std::vector<Al
         const std::size_t at = s.find('^');
         s.replace(at, 1, a);
         grown.push_back(std::move(s));
-        if (grown.size() > kMaxExpandedSpecifiers) return syntax_error(item);
+        if (grown.size() > kMaxExpandedSpecifiers) return too_many(item);
       }
     texts = std::move(grown);
   }
@@ -227,7 +236,7 @@ int expand_specifier(std::string_view text, int segment_count, std::vector<std::
     translate_entities(positions, entities);
     if (!combine(positions, out)) {
       out.clear();
-      report(0, item);
+      too_many(item);
       return kSyntaxError;
     }
   }

@@ -32,9 +32,11 @@ inline constexpr std::size_t kMaxExpandedSpecifiers = 100000;
 
 // Expands a specifier into simple specifiers in walking order (the last
 // position varies fastest). Returns 0, or kSyntaxError after reporting the
-// offending item with no message number (report(0, item)). Unbalanced
-// parentheses expand to nothing without a message. A specifier that would
-// expand to more than kMaxExpandedSpecifiers is refused as a syntax error.
+// offending item with no message number (report(kMsgNoMessageNumber, item):
+// the message is the item alone). Unbalanced parentheses expand to nothing
+// without a message. A specifier that would expand to more than
+// kMaxExpandedSpecifiers is refused with kSyntaxError too, reported as
+// 26 "Account specifier expands to too many accounts" with the item.
 int expand_specifier(std::string_view text, int segment_count, std::vector<std::string>& out,
                      const EntityLookup& entities = {});
 

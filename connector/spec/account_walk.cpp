@@ -9,17 +9,17 @@ AccountWalk::AccountWalk(MatchSource& source, const AccountStructure& structure,
 
 bool AccountWalk::accept() const {
   if (!matcher_->matches(source_.code())) return false;
-  if (!options_.by_year && (options_.from_date || options_.to_date)) {
-    const std::int32_t d = source_.date();
-    if (d < options_.from_date || d > options_.to_date) return false;
-  }
+  if (options_.by_year) return true;
+  const std::int32_t d = source_.date();
+  if (options_.from_date != 0 && d < options_.from_date) return false;
+  if (options_.to_date != 0 && d > options_.to_date) return false;
   return true;
 }
 
 // Moves to the following record of the scan; false at the end of its range.
 bool AccountWalk::advance() {
   for (;;) {
-    if (options_.stop_requested && options_.stop_requested()) return false;
+    if (stopped()) return false;
     if (!source_.next()) return false;
     if (options_.by_year && source_.year() != year_) return false;
     if (matcher_->beyond_high(source_.code())) return false;
@@ -34,10 +34,12 @@ bool AccountWalk::position_first() {
     if (options_.by_year && source_.year() != year_) return false;
     if (matcher_->beyond_high(source_.code())) return false;
     if (accept()) return true;
-    if (options_.stop_requested && options_.stop_requested()) return false;
+    if (stopped()) return false;
     if (!source_.next()) return false;
   }
 }
+
+bool AccountWalk::stopped() const { return options_.stop_requested && options_.stop_requested(); }
 
 int AccountWalk::start_specifier() {
   for (; index_ < list_.size(); ++index_) {
@@ -47,6 +49,11 @@ int AccountWalk::start_specifier() {
     if (position_first()) {
       any_match_ = true;
       return kFound;
+    }
+    // a stop from the lists window ends the walk quietly, not as "nothing matched"
+    if (stopped()) {
+      index_ = list_.size();
+      return kNoMore;
     }
     if (options_.na_label == 0) {
       report(kNoMatchingAccounts, simple);
@@ -77,9 +84,27 @@ int AccountWalk::next() {
   if (!matcher_ || index_ >= list_.size()) return kNoMore;
   const bool single_record = matcher_->all_exact() && options_.by_year;
   if (!single_record && advance()) return kFound;
-  if (options_.stop_requested && options_.stop_requested()) return kNoMore;
+  if (stopped()) return kNoMore;
   ++index_;
   return start_specifier();
+}
+
+std::optional<WalkOptions> walk_options_for(int file_selector, std::int32_t from_date, std::int32_t to_date) {
+  WalkOptions options;
+  switch (static_cast<WalkFile>(file_selector)) {
+    case WalkFile::Accounts:
+      options.by_year = false;
+      return options;
+    case WalkFile::Balances:
+      return options;
+    case WalkFile::Transactions:
+    case WalkFile::HistoryTransactions:
+      options.by_year = false;
+      options.from_date = from_date;
+      options.to_date = to_date;
+      return options;
+  }
+  return std::nullopt;
 }
 
 }  // namespace kovo::spec

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,13 +32,22 @@ class MatchSource {
 
 struct WalkOptions {
   bool by_year = true;         // false for transaction files: no year bound, a date window
-  std::int32_t from_date = 0;  // YYYYMMDD, inclusive; 0 and 0 take every date
+  std::int32_t from_date = 0;  // YYYYMMDD, inclusive; 0 leaves that end of the window open
   std::int32_t to_date = 0;
   int na_label = 1;            // the "NA Label" setting
   std::function<bool()> stop_requested;  // the lists window's stop button
 };
 
 enum WalkStatus : int { kFound = 0, kNoMore = 1 };
+
+// The record-manager files a walk serves, by the selectors callers pass.
+enum class WalkFile : int { Accounts = 0, Balances = 1, Transactions = 2, HistoryTransactions = 5 };
+
+// Options for walking one file: balances are bounded by the year; the
+// accounts file has no year; the transaction files carry the date window
+// (YYYYMMDD, from year x 10000 + month x 100 + day). Nothing for another selector.
+std::optional<WalkOptions> walk_options_for(int file_selector, std::int32_t from_date = 0,
+                                            std::int32_t to_date = 0);
 
 // Walks an expanded list: each simple specifier in turn is validated and its
 // matches are delivered in key order.
@@ -59,6 +69,7 @@ class AccountWalk {
   bool position_first();
   bool advance();
   bool accept() const;
+  bool stopped() const;
 
   MatchSource& source_;
   AccountStructure structure_;

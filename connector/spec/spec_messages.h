@@ -3,7 +3,9 @@
 
 namespace kovo::spec {
 
-inline constexpr int kMsgNoMessageNumber = -1;  // a report that carries only its detail
+// A report that carries only its detail: number 0 adds no message text, so the
+// pending message is the prefix and the detail (syntax errors of account specifiers).
+inline constexpr int kMsgNoMessageNumber = 0;
 inline constexpr int kMsgInvalid = 4;
 inline constexpr int kMsgInvalidCharacter = 3;
 inline constexpr int kMsgInvalidComma = 5;

@@ -90,6 +90,7 @@ TEST_F(ExpandTest, FormsAndOrder) {
       {"4^00-^(1,2)(10)", {"4100-10", "4200-10"}},
       {"4000-10,(5000)(20,30)", {"4000-10", "5000-20", "5000-30"}},
       {"(4000)", {"4000-*"}},  // positions the template texts do not reach
+      {"4^^0-10(0,5)(1)", {"4010-10", "4510-10"}},
       {"4000", {"4000"}},
   };
   for (const auto& c : cases) {
@@ -106,6 +107,17 @@ TEST_F(ExpandTest, SyntaxErrorsNameTheItemAndUnbalancedExpandsToNothing) {
   EXPECT_EQ(pending_message(), "Kovo [CYMA] - 4000-10-01");
   clear_message();
   EXPECT_EQ(expand_specifier("(4000)(10)(20)x", 2, out), kSyntaxError);
+  clear_message();
+  EXPECT_EQ(expand_specifier("40(0,1)0-10", 2, out), kSyntaxError);  // text between the groups
+  EXPECT_EQ(pending_message(), "Kovo [CYMA] - 40(0,1)0-10");
+  clear_message();
+  // a specifier that multiplies out beyond the limit is refused whole, with its own message
+  std::string huge = "(";
+  for (int i = 0; i < 400; ++i) huge += (i ? "," : "") + std::to_string(1000 + i);
+  huge += ")(" + huge.substr(1) + ")";
+  EXPECT_EQ(expand_specifier(huge, 2, out), kSyntaxError);
+  EXPECT_TRUE(out.empty());
+  EXPECT_NE(pending_message().find("too many accounts"), std::string_view::npos);
   clear_message();
   EXPECT_EQ(expand_specifier("(4000,5000", 2, out), 0);
   EXPECT_TRUE(out.empty());
@@ -142,6 +154,12 @@ TEST_F(ValidateTest, MessagesAndDetail) {
     EXPECT_EQ(validate_specifier(s, four_two()), c.want) << c.simple;
     if (c.want) EXPECT_NE(pending_message().find(s), std::string_view::npos) << c.simple;
   }
+  // a validation failure replaces whatever message was pending before it
+  report(17, "earlier");
+  std::string tilde = "4~00-10";
+  EXPECT_EQ(validate_specifier(tilde, four_two()), 3);
+  EXPECT_EQ(pending_message(), "Kovo [CYMA] Invalid character - 4~00-10");
+  clear_message();
   std::string lower = "4abc-xy";
   EXPECT_EQ(validate_specifier(lower, four_two()), 0);
   EXPECT_EQ(lower, "4ABC-XY");
@@ -206,6 +224,88 @@ TEST_F(WalkTest, NaLabelRules) {
   TableSource invalid = ledger();
   EXPECT_TRUE(walk_all(invalid, "4000", 1, &status).empty());
   EXPECT_EQ(status, kInvalidSpecifierLength);
+}
+
+// Transactions in (account, date) order: no year bound, a date window.
+class DatedSource : public MatchSource {
+ public:
+  struct Row {
+    std::string code;
+    std::int32_t date;
+  };
+  explicit DatedSource(std::vector<Row> rows) : rows_(std::move(rows)) {}
+  bool find(int, std::string_view) override { return false; }  // transaction files are scanned
+  bool seek(int, std::string_view low) override {
+    for (at_ = 0; at_ < rows_.size() && rows_[at_].code < low; ++at_) {}
+    return at_ < rows_.size();
+  }
+  bool next() override { return ++at_ < rows_.size(); }
+  int year() const override { return 0; }
+  std::string_view code() const override { return rows_[at_].code; }
+  std::int32_t date() const override { return rows_[at_].date; }
+
+ private:
+  std::vector<Row> rows_;
+  std::size_t at_ = 0;
+};
+
+std::vector<std::int32_t> dated_walk(const std::string& spec, const WalkOptions& options) {
+  DatedSource source({{"400010", 20080105}, {"400010", 20080220}, {"400010", 20080331},
+                      {"400020", 20080215}, {"410010", 20080210}, {"500010", 20080215}});
+  std::vector<std::string> list;
+  EXPECT_EQ(expand_specifier(spec, 2, list), 0);
+  AccountWalk walk(source, four_two(), options);
+  std::vector<std::int32_t> dates;
+  for (int s = walk.first(list, 0); s == kFound; s = walk.next()) dates.push_back(source.date());
+  return dates;
+}
+
+TEST_F(WalkTest, TransactionFilesKeepTheDateWindow) {
+  using Dates = std::vector<std::int32_t>;
+  const auto options = [](int selector, std::int32_t from, std::int32_t to) {
+    auto o = walk_options_for(selector, from, to);
+    EXPECT_TRUE(o.has_value()) << selector;
+    return o.value_or(WalkOptions{});
+  };
+  EXPECT_EQ(dated_walk("4000-10", options(2, 20080201, 20080331)), (Dates{20080220, 20080331}));
+  EXPECT_EQ(dated_walk("4*-10", options(5, 20080201, 20080228)), (Dates{20080220, 20080210}));
+  EXPECT_EQ(dated_walk("4000-*", options(2, 0, 20080215)), (Dates{20080105, 20080215}));
+  EXPECT_EQ(dated_walk("4000-10", options(0, 0, 0)).size(), 3u);  // the accounts file: no window
+  EXPECT_TRUE(walk_options_for(1)->by_year);
+  EXPECT_FALSE(walk_options_for(3).has_value());
+  EXPECT_FALSE(walk_options_for(-1).has_value());
+}
+
+TEST_F(WalkTest, StopRequestEndsTheWalkQuietly) {
+  int polls = 0;
+  WalkOptions options{true, 0, 0, 0, [&polls] { return ++polls >= 1; }};
+  TableSource source = ledger();
+  std::vector<std::string> list;
+  ASSERT_EQ(expand_specifier("4*-*,5000-20", 2, list), 0);
+  AccountWalk walk(source, four_two(), options);
+  EXPECT_EQ(walk.first(list, 2008), kFound);
+  EXPECT_EQ(walk.next(), kNoMore);  // the later specifier is not walked after a stop
+  EXPECT_FALSE(message_pending());
+
+  // stopped before anything matched: "no more", not "No matching accounts found"
+  TableSource sparse({{2008, "100010"}, {2008, "300010"}, {2008, "400010"}});
+  AccountWalk stopped(sparse, four_two(), WalkOptions{true, 0, 0, 0, [] { return true; }});
+  ASSERT_EQ(expand_specifier("2*-*", 2, list), 0);
+  EXPECT_EQ(stopped.first(list, 2008), kNoMore);
+  EXPECT_FALSE(message_pending());
+}
+
+TEST_F(WalkTest, EveryCombinationIsWalkedInItsOrder) {
+  int status = 0;
+  TableSource source = ledger();
+  EXPECT_EQ(walk_all(source, "(4000,4100,4999)(10,11)", 1, &status),
+            (std::vector<std::string>{"400010", "400011", "410010", "499910"}));
+  EXPECT_EQ(status, kNoMore);
+  EXPECT_EQ(source.reads, 6);  // one exact read per combination
+  TableSource mixed = ledger();
+  EXPECT_EQ(walk_all(mixed, "5*-*,1000-10,4000..4100-1?", 0, &status),
+            (std::vector<std::string>{"500020", "100010", "400010", "400011", "410010"}));
+  EXPECT_EQ(status, kNoMore);
 }
 
 // Arbitrary bytes through expansion and validation: never a crash, and a
