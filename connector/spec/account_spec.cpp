@@ -184,6 +184,11 @@ std::string padded(std::string_view s, std::size_t width, char pad = ' ') {
   return out;
 }
 
+// A scan-key segment: exactly the width, cut or padded.
+std::string fitted(std::string_view s, std::size_t width, char pad = ' ') {
+  return padded(s.substr(0, std::min(width, s.size())), width, pad);
+}
+
 SegmentValue classify(std::string_view value) {
   SegmentValue v;
   if (const std::size_t dots = value.find(".."); dots != std::string_view::npos) {
@@ -315,9 +320,12 @@ SpecifierMatcher::SpecifierMatcher(std::string_view simple, const AccountStructu
     SegmentValue v = classify(values[i]);
     switch (v.kind) {
       case SegmentValue::Kind::Exact:
-        exact_code_ += padded(v.text, width);
-        low_ += padded(v.text, width);
-        high_ += padded(v.text, width);
+        // a single-dot value passes validation up to twice the width, but a
+        // value longer than its segment matches no account
+        if (v.text.size() > width) can_match_ = false;
+        exact_code_ += fitted(v.text, width);
+        low_ += fitted(v.text, width);
+        high_ += fitted(v.text, width);
         break;
       case SegmentValue::Kind::Pattern: {
         all_exact_ = false;
@@ -336,14 +344,14 @@ SpecifierMatcher::SpecifierMatcher(std::string_view simple, const AccountStructu
             high += c;
           }
         }
-        low_ += padded(low.substr(0, std::min(low.size(), width)), width);
-        high_ += padded(high.substr(0, std::min(high.size(), width)), width, 'z');
+        low_ += fitted(low, width);
+        high_ += fitted(high, width, 'z');
         break;
       }
       case SegmentValue::Kind::Range:
         all_exact_ = false;
-        low_ += padded(v.low, width);
-        high_ += padded(v.high, width);
+        low_ += fitted(v.low, width);
+        high_ += fitted(v.high, width);
         break;
     }
     segments_.push_back(std::move(v));

@@ -58,7 +58,12 @@ class SpecifierMatcher {
   SpecifierMatcher(std::string_view simple, const AccountStructure& structure);
 
   bool all_exact() const { return all_exact_; }
-  const std::string& exact_code() const { return exact_code_; }  // segments padded, run together
+  // False when a segment value can match no code at all (an exact value
+  // longer than its segment); the walk then reads nothing.
+  bool can_match() const { return can_match_; }
+  // Segments padded (or cut) to their widths, run together: the key of an
+  // exact read, and the low and high scan keys.
+  const std::string& exact_code() const { return exact_code_; }
   const std::string& low_key() const { return low_; }
   const std::string& high_key() const { return high_; }
   // Whether a code (as stored) lies beyond the high scan key.
@@ -69,6 +74,7 @@ class SpecifierMatcher {
   AccountStructure structure_;
   std::vector<SegmentValue> segments_;
   bool all_exact_ = true;
+  bool can_match_ = true;
   std::string exact_code_, low_, high_;
 };
 

@@ -28,6 +28,7 @@ bool AccountWalk::advance() {
 }
 
 bool AccountWalk::position_first() {
+  if (!matcher_->can_match()) return false;
   if (matcher_->all_exact() && options_.by_year) return source_.find(year_, matcher_->exact_code());
   if (!source_.seek(options_.by_year ? year_ : 0, matcher_->low_key())) return false;
   for (;;) {

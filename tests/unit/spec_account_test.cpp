@@ -203,6 +203,11 @@ TEST_F(WalkTest, ExactReadsOneRecordAndScansStayBetweenTheKeys) {
   TableSource all = ledger();
   EXPECT_EQ(walk_all(all, "4???-*", 0, &status),
             (std::vector<std::string>{"400010", "400011", "410010", "499910"}));
+  // a single-dot value longer than its segment passes validation but reads nothing
+  TableSource dotted({{2008, "4000.1"}, {2008, "400010"}});
+  EXPECT_TRUE(walk_all(dotted, "4000.1-10", 1, &status).empty());
+  EXPECT_EQ(dotted.reads, 0);
+  EXPECT_EQ(SpecifierMatcher("4000.1-10", four_two()).low_key(), "400010");
   TableSource other_year = ledger();
   EXPECT_EQ(walk_all(other_year, "4*-*", 0, &status, 2007), (std::vector<std::string>{"400010"}));
 }
