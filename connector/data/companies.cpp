@@ -153,6 +153,22 @@ bool read_company_record(CompanyContext& c) {
   return true;
 }
 
+spec::CompanyCalendar calendar_of(const CompanyContext& c) {
+  spec::CompanyCalendar cal;
+  cal.current_year = c.current_year_number();
+  cal.current_period = c.company_current_period;
+  cal.earliest_year = c.earliest_year;
+  cal.latest_year = c.latest_year;
+  for (const auto& y : c.years) {
+    spec::FiscalYear f;
+    f.year = y.year;
+    f.periods = y.periods;
+    for (int i = 0; i < y.periods; ++i) f.period_end[i] = y.end[i].number();
+    cal.years.push_back(f);
+  }
+  return cal;
+}
+
 bool read_calendar(CompanyContext& c) {
   btrv::PositionBlock block{};
   const std::string calendar_name(layout::file_names(FileKind::Calendar).front());
@@ -204,6 +220,7 @@ bool read_calendar(CompanyContext& c) {
       if (y.year == c.latest_year) y.kind = 0;
   }
   btrv::BtrvCloseFile(&block);
+  c.calendar_view = calendar_of(c);
   return true;
 }
 
@@ -249,22 +266,6 @@ const YearEntry* CompanyContext::year_entry(int year) const {
   return nullptr;
 }
 
-spec::CompanyCalendar CompanyContext::calendar() const {
-  spec::CompanyCalendar cal;
-  cal.current_year = current_year_number();
-  cal.current_period = company_current_period;
-  cal.earliest_year = earliest_year;
-  cal.latest_year = latest_year;
-  for (const auto& y : years) {
-    spec::FiscalYear f;
-    f.year = y.year;
-    f.periods = y.periods;
-    for (int i = 0; i < y.periods; ++i) f.period_end[i] = y.end[i].number();
-    cal.years.push_back(f);
-  }
-  return cal;
-}
-
 spec::PeriodCalendar CompanyContext::period_calendar(int year, int current_period_setting) const {
   return spec::period_calendar(calendar(), year, current_period_setting);
 }
@@ -301,6 +302,7 @@ void close_company_files(CompanyContext& c) {
   for (const Slot s : {Slot::Accounts, Slot::Periods, Slot::Transactions, Slot::History, Slot::Segments, Slot::Entities})
     close_slot(c, s);
   c.status = 0;
+  c.account_types.clear();
 }
 
 void close_all_companies() {

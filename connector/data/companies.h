@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "data/btrieve_ops.h"
@@ -69,11 +70,15 @@ struct CompanyContext {
   bool has_entities_file = false;
   bool transactions_v3 = false;
   std::vector<YearEntry> years;
+  // The calendar in the specifier code's terms, made once the calendar is read.
+  spec::CompanyCalendar calendar_view;
+  // Account type codes already read, by account code; emptied with the files.
+  std::unordered_map<std::string, std::string> account_types;
 
   FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
   int current_year_number() const;
   const YearEntry* year_entry(int year) const;
-  spec::CompanyCalendar calendar() const;
+  const spec::CompanyCalendar& calendar() const { return calendar_view; }
   // The view of a year for period phrases; the "Current Period" setting wins when non-zero.
   spec::PeriodCalendar period_calendar(int year, int current_period_setting) const;
 };

@@ -175,15 +175,16 @@ bool is_version3_transaction_file(std::string_view file_name) {
 
 double decode_packed(View field) {
   if (field.size() < 8) return 0;
-  double value = 0;
-  for (std::size_t i = 0; i < 8; ++i) {
-    const int high = field[i] >> 4, low = field[i] & 0x0F;
-    value = value * 10 + (high > 9 ? 0 : high);
-    if (i < 7) value = value * 10 + (low > 9 ? 0 : low);
+  // two digits a byte, high nibble first; the last low nibble is the sign
+  std::uint64_t digits = 0;
+  for (std::size_t i = 0; i < 7; ++i) {
+    const unsigned high = field[i] >> 4, low = field[i] & 0x0Fu;
+    digits = digits * 100 + (high > 9 ? 0 : high) * 10 + (low > 9 ? 0 : low);
   }
-  const bool negative = (field[7] & 0x0F) == 0x0D;
-  value /= 100.0;
-  return negative ? -value : value;
+  const unsigned last = field[7] >> 4;
+  digits = digits * 10 + (last > 9 ? 0 : last);
+  const double value = static_cast<double>(digits) / 100.0;
+  return (field[7] & 0x0F) == 0x0D ? -value : value;
 }
 
 void encode_packed(double value, std::span<std::uint8_t> field) {
@@ -372,6 +373,19 @@ std::string balance_code(View rec) {
 }
 int balance_year(View rec) {
   return fits(rec, balance::kYear.offset + 2) ? get16(rec, balance::kYear) : 0;
+}
+
+std::array<double, kPeriods> balance_amounts(View rec, AmountSet set, bool second) {
+  std::array<double, kPeriods> out{};
+  if (!fits(rec, balance::kLength)) return out;
+  const std::size_t base = set == AmountSet::Actual ? balance::kActual : set == AmountSet::Budget ? balance::kBudget : balance::kRevised;
+  for (int p = 0; p < kPeriods; ++p)
+    out[p] = decode_packed(rec.subspan(base + balance::kPairSize * p + (second ? 8 : 0), 8));
+  return out;
+}
+
+double balance_opening(View rec) {
+  return fits(rec, balance::kLength) ? decode_packed(at(rec, balance::kOpening)) : 0.0;
 }
 
 std::optional<TransactionRecord> decode_transaction(View rec, bool v3) {

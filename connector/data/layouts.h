@@ -159,6 +159,11 @@ Date transaction_date(View record);
 double transaction_amount(View record, bool version3);
 bool transaction_posted(View record);
 std::string account_type(View record);
+// One value of each period's pair (first or second) of a balance record's
+// actual, budget or revised budget amounts; zeros for a short record.
+enum class AmountSet { Actual, Budget, Revised };
+std::array<double, kPeriods> balance_amounts(View record, AmountSet set, bool second);
+double balance_opening(View record);
 
 // ---------------------------------------------------------------- keys
 

@@ -19,17 +19,18 @@ namespace {
 
 constexpr int kNoData = 11;
 
-BalanceFigures figures_of(const layout::BalanceRecord& r) {
+// The amounts of a balance record that the request uses: the actual value
+// of the account's kind and, for budget requests, the budget amounts. Budgets
+// are read as amounts per period for every kind of account, since the range
+// value always sums budget periods.
+BalanceFigures figures_of(layout::View record, spec::AccountKind kind, bool budget, bool revised) {
   BalanceFigures f;
-  f.opening = r.opening;
-  for (int p = 0; p < kRecordPeriods; ++p) {
-    f.actual_change[p] = r.actual[p].first;
-    f.actual_balance[p] = r.actual[p].second;
-    // budgets are read as amounts per period for every kind of account: the
-    // range value always sums budget periods
-    f.budget[p] = r.budget[p].first;
-    f.revised[p] = r.revised[p].first;
-  }
+  const bool balance = kind == spec::AccountKind::Balance;
+  f.opening = balance ? layout::balance_opening(record) : 0.0;
+  (balance ? f.actual_balance : f.actual_change) = layout::balance_amounts(record, layout::AmountSet::Actual, balance);
+  if (budget)
+    (revised ? f.revised : f.budget) =
+        layout::balance_amounts(record, revised ? layout::AmountSet::Revised : layout::AmountSet::Budget, false);
   return f;
 }
 
@@ -55,10 +56,13 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
   while (status == spec::kFound) {
     const std::string code(source.code());
     if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
-    layout::AccountRecord account;
-    if (read_account(c, code, account)) kind = account_kind_of_type(account.type);
-    if (const auto record = layout::decode_balance(source.record()))
-      add_balance(table, figures_of(*record), kind, year_index, revised);
+    if (const auto known = c.account_types.find(code); known != c.account_types.end()) {
+      kind = account_kind_of_type(known->second);
+    } else if (layout::AccountRecord account; read_account(c, code, account)) {
+      kind = account_kind_of_type(account.type);
+      c.account_types.emplace(code, account.type);
+    }
+    add_balance(table, figures_of(source.record(), kind, request.budget, revised), kind, year_index, revised);
     if (first_descriptor && calculation_in_progress()) note_touched(c, code);
     status = walk.next();
   }
@@ -148,8 +152,19 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
     request.type_name = gl_type_name(type, s.type);
     request.year = gl_year_text(fields[3], s.setup_year);
     const std::string period_text = fields[1].empty() ? std::string("month") : fields[1];
-    spec::PeriodList periods;
-    status = spec::parse_period_list(period_text, periods);
+    // sheets repeat the same few period texts: the last one parsed is kept
+    static std::string parsed_text;
+    static spec::PeriodList parsed;
+    static bool have_parsed = false;
+    if (!have_parsed || parsed_text != period_text) {
+      have_parsed = false;
+      status = spec::parse_period_list(period_text, parsed);
+      if (status == 0) {
+        parsed_text = period_text;
+        have_parsed = true;
+      }
+    }
+    const spec::PeriodList& periods = parsed;
     std::optional<data::CompanyStack> stack;
     if (status == 0) {
       stack = data::BuildCompanyStack(fields[2].empty() ? s.company : fields[2]);
