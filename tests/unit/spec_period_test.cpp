@@ -35,6 +35,29 @@ TEST_F(WordsTest, KeywordTableHasItsOrderAndNumbers) {
   EXPECT_EQ(table[106].text, "NET");
 }
 
+// The whole table in its search order: one class letter per entry, and the
+// values of the entries other than the numbers 7 to 60.
+TEST_F(WordsTest, KeywordTableClassesAndValuesInOrder) {
+  const auto table = keyword_table();
+  std::string classes;
+  for (const auto& k : table) classes += static_cast<char>(k.word_class);
+  EXPECT_EQ(classes, "UUSSSSSSSSSSS" + std::string(54, 'V') + std::string(12, 'D') + "UUUUUUUUUU" +
+                         "MMM" + std::string(15, 'N'));
+  const std::uint32_t leading[] = {32769, 32770, 0, 1, 2, 2, 3, 3, 4, 4, 4, 4, 2048};
+  for (std::size_t i = 0; i < std::size(leading); ++i) EXPECT_EQ(table[i].value, leading[i]) << i;
+  for (std::size_t i = 13; i <= 66; ++i) {
+    EXPECT_EQ(table[i].value, i - 6) << i;
+    EXPECT_EQ(table[i].text, std::to_string(i - 6)) << i;
+  }
+  for (std::size_t m = 0; m < 12; ++m) EXPECT_EQ(table[67 + m].value, m + 1);
+  const std::uint32_t qualifiers[] = {7, 8, 8, 255, 255, 256, 256, 256, 511, 512, 1, 1, 1};
+  for (std::size_t i = 0; i < std::size(qualifiers); ++i) EXPECT_EQ(table[79 + i].value, qualifiers[i]) << i;
+  for (std::size_t i = 92; i < kKeywordCount; ++i) EXPECT_EQ(table[i].value, 0u) << table[i].text;
+  EXPECT_EQ(table[81].text, "TRANSACTIONS");
+  EXPECT_EQ(table[95].text, "TOTAL");  // before TO, so "TO" is found as TOTAL
+  EXPECT_EQ(table[99].text, "TO");
+}
+
 TEST_F(WordsTest, AmbiguousAbbreviations) {
   for (const char* w : {"M", "J", "JU", "S", "SE", "B", "C", "D", "DE", "P", "PR", "PRE", "N", "O",
                         "T", "F", "A", "Ma", "ma"}) {
