@@ -1,5 +1,8 @@
 #include "requests/record_sources.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "data/btrieve_ops.h"
 
 namespace kovo::requests {
@@ -10,17 +13,28 @@ bool FileSource::keep(int status, unsigned char* data) {
   return true;
 }
 
+namespace {
+// A key in a buffer of the record manager's key size, without a heap block.
+struct KeyBuffer {
+  explicit KeyBuffer(const layout::Bytes& key) {
+    std::memcpy(bytes, key.data(), std::min(key.size(), sizeof bytes));
+    std::memset(bytes + std::min(key.size(), sizeof bytes), 0, sizeof bytes - std::min(key.size(), sizeof bytes));
+  }
+  unsigned char bytes[btrv::kKeyBufferSize];
+};
+}  // namespace
+
 bool FileSource::read_equal(layout::Bytes key) {
-  key.resize(btrv::kKeyBufferSize, 0);
+  KeyBuffer buffer(key);
   unsigned char* data = nullptr;
-  const int status = btrv::BtrvGetEqual(&slot_.block, &data, key.data(), key_number_);
+  const int status = btrv::BtrvGetEqual(&slot_.block, &data, buffer.bytes, key_number_);
   return keep(status, data);
 }
 
 bool FileSource::read_greater_or_equal(layout::Bytes key) {
-  key.resize(btrv::kKeyBufferSize, 0);
+  KeyBuffer buffer(key);
   unsigned char* data = nullptr;
-  const int status = btrv::BtrvGetGreaterOrEqual(&slot_.block, &data, key.data(), key_number_);
+  const int status = btrv::BtrvGetGreaterOrEqual(&slot_.block, &data, buffer.bytes, key_number_);
   return keep(status, data);
 }
 
@@ -71,10 +85,9 @@ bool TransactionSource::seek(int, std::string_view low_code) {
 }
 
 bool read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out) {
-  layout::Bytes key = layout::account_code_key(code);
-  key.resize(btrv::kKeyBufferSize, 0);
+  KeyBuffer key(layout::account_code_key(code));
   unsigned char* data = nullptr;
-  if (btrv::BtrvGetEqual(&c.slot(data::Slot::Accounts).block, &data, key.data(), layout::kAccountCodeKey) != 0 || !data)
+  if (btrv::BtrvGetEqual(&c.slot(data::Slot::Accounts).block, &data, key.bytes, layout::kAccountCodeKey) != 0 || !data)
     return false;
   const auto a = layout::decode_account({data, btrv::last_record_length()});
   if (!a) return false;

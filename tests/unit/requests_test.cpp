@@ -6,6 +6,7 @@
 
 #include "entry/dispatch.h"
 #include "ledger_fixture.h"
+#include "requests/gl_request.h"
 #include "requests/install.h"
 
 using namespace kovo;
@@ -149,6 +150,37 @@ TEST_F(RequestsTest, TransactionTotals) {
   EXPECT_EQ(ask(104, "4000-10;1Jan08;31Dec08;A"), "-25");
   EXPECT_EQ(ask(105, "4000-10;1Jan08;31Dec08;B"), "Kovo [CYMA] Function not supported in this version of CYMA IV");
   EXPECT_EQ(ask(106, "4000-10;1Jan08;31Dec08;A;;J1"), "0.0");
+}
+
+// The hooks that later windows and the balance cache plug in.
+std::vector<std::string> g_collected;
+
+TEST_F(RequestsTest, HooksOfTheEvaluation) {
+  ask(11, "");  // start of a sheet calculation: the first period's accounts are noted
+  EXPECT_EQ(gl("4000-?0;This Month,Last Month;A"), "-99");  // (-50 - 5) + (-40 - 4)
+  ask(12, "");
+  auto* a = data::find_or_open_company("A");
+  EXPECT_EQ(a->touched_accounts, (std::vector<std::string>{"400010", "400020"}));
+  gl("1000-10;This Month;A");  // no calculation running: nothing more is noted
+  EXPECT_EQ(a->touched_accounts.size(), 2u);
+
+  auto& hooks = requests::gl_hooks();
+  hooks.collecting = true;
+  hooks.collect_segments = [](const data::CompanyContext&, std::string_view code) { g_collected.emplace_back(code); };
+  gl("4000-*;Year to Date;A");
+  hooks.collecting = false;
+  hooks.collect_segments = nullptr;
+  EXPECT_EQ(g_collected, (std::vector<std::string>{"400010", "400020"}));
+
+  hooks.balance_cache = [](data::CompanyContext&, const requests::GlRequest&, const spec::PeriodDescriptor&,
+                           spec::AmountTable& table, spec::AccountKind& kind) {
+    table.amount[0][0][4] = 1234.5;  // period 5 of the requested year
+    kind = spec::AccountKind::Other;
+    return true;
+  };
+  EXPECT_EQ(gl("4000-10;This Month,Month 5;A"), "2469");  // every descriptor from the cache's table
+  hooks.balance_cache = nullptr;
+  EXPECT_EQ(gl("4000-10;This Month;A"), "-50");
 }
 
 }  // namespace
