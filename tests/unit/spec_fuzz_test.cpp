@@ -23,7 +23,7 @@ TEST(PeriodFuzz, MutatedPhrasesAreRefusedWithAMessageOrResolve) {
       "Quarter 4,Month 13", "Opening Balance March", "Running 12 Months Changes", "Half Year 2"};
   const std::string alphabet = "abcdefghijklmnopqrstuvwxyz 0123456789,";
   AmountTable table;
-  for (int round = 0; round < 100000; ++round) {
+  for (int round = 0; round < 60000; ++round) {
     std::string text = seeds[random() % seeds.size()];
     const int edits = 1 + static_cast<int>(random() % 5);
     for (int e = 0; e < edits; ++e) {
@@ -97,7 +97,7 @@ TEST(AccountFuzz, ExpansionAndValidationOverManyStructures) {
     if (name == "SELF") return "SELF," + std::to_string(position);
     return std::nullopt;
   };
-  for (int round = 0; round < 40000; ++round) {
+  for (int round = 0; round < 20000; ++round) {
     const AccountStructure structure = random_structure(random);
     std::string text;
     if (round % 4 == 0) {
