@@ -3,6 +3,7 @@
 // get equal measured in the same run.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -93,7 +94,7 @@ int main() {
   const auto built = kovo::ledger::build_ledger(description(), system, &call, &short_folder);
   if (!built.ok) return std::printf("build failed: %s\n", built.error.c_str()), 1;
 
-  // bare get equal on the balance file, key (2008, 400010)
+  // bare get equal on the balance file, key (2008, 400010); kept open for the rounds below
   const std::string balance_path = short_folder(system + "\\BENCH") + "\\glperiod.dat";
   unsigned char block[128] = {};
   char key[256] = {};
@@ -102,14 +103,14 @@ int main() {
   call(recman::kOpen, block, nullptr, &length, key, 255, -2);
   std::vector<std::uint8_t> record(1500), key_buffer = kovo::layout::balance_year_code_key(2008, "400010");
   key_buffer.resize(1504);
-  constexpr int kGets = 200000;
-  auto start = Clock::now();
-  for (int i = 0; i < kGets; ++i) {
-    length = 1500;
-    call(recman::kGetEqual, block, record.data(), &length, key_buffer.data(), 255, 1);
-  }
-  const double gets = per_second(kGets, start);
-  call(recman::kClose, block, nullptr, &length, nullptr, 0, 0);
+  auto get_equal_rate = [&](int count) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+      length = 1500;
+      call(recman::kGetEqual, block, record.data(), &length, key_buffer.data(), 255, 1);
+    }
+    return per_second(count, start);
+  };
 
   HMODULE connector = LoadLibraryA((bin + "Ledra5.dll").c_str());
   if (!connector) return std::puts("Ledra5.dll does not load"), 1;
@@ -129,19 +130,29 @@ int main() {
       {"exact account, Year to Date Last Year", "4000-10;Year to Date Last Year;BENCH", 100000},
       {"4???-* over 5,000 accounts (1,000 match)", "4???-*;This Month;BENCH", 200},
   };
-  std::printf("record manager get equal: %.0f per second\n", gets);
-  double exact_rate = 0;
+  // The machine is shared: requests and bare reads are measured in alternating
+  // rounds and the best round of each is kept.
+  auto request_rate = [&](const Case& c, int count) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) request(100, c.text, result.data());
+    return per_second(count, start);
+  };
+  double best_gets = 0, best_exact = 0;
+  for (int round = 0; round < 8; ++round) {
+    best_gets = std::max(best_gets, get_equal_rate(20000));
+    best_exact = std::max(best_exact, request_rate(cases[0], 20000));
+  }
+  std::printf("record manager get equal: %.0f per second (best of 8 rounds)\n", best_gets);
   for (const auto& c : cases) {
-    const std::string text = c.text;
-    request(100, text.c_str(), result.data());
+    request(100, c.text, result.data());
     std::printf("  answer of %s: %s", c.label, result.c_str());
-    start = Clock::now();
-    for (int i = 0; i < c.count; ++i) request(100, text.c_str(), result.data());
-    const double rate = per_second(c.count, start);
-    if (exact_rate == 0) exact_rate = rate;
+    double rate = 0;
+    for (int round = 0; round < 3; ++round) rate = std::max(rate, request_rate(c, c.count / 3));
+    if (&c == &cases[0]) rate = std::max(rate, best_exact);
     std::printf("GL %s: %.0f requests per second (%.1f us each)\n", c.label, rate, 1e6 / rate);
   }
-  std::printf("exact request cost / bare get equal: %.2f\n", gets / exact_rate);
+  std::printf("exact request cost / bare get equal: %.2f\n", best_gets / best_exact);
+  call(recman::kClose, block, nullptr, &length, nullptr, 0, 0);
   cleanup();
   return 0;
 }

@@ -42,8 +42,17 @@ void note_touched(data::CompanyContext& c, std::string_view code) {
 // One pass over the matching balance records of a year into the table.
 int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
               spec::AmountTable& table, spec::AccountKind& kind) {
-  std::vector<std::string> list;
-  if (spec::expand_specifier(request.account_spec, c.structure.segment_count, list) != 0) return 1;
+  // a sheet asks for the same specifier over and over: the last expansion is kept
+  static std::string expanded_text;
+  static int expanded_segments = -1;
+  static std::vector<std::string> expanded;
+  if (expanded_segments != c.structure.segment_count || expanded_text != request.account_spec) {
+    expanded_segments = -1;
+    if (spec::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return 1;
+    expanded_text = request.account_spec;
+    expanded_segments = c.structure.segment_count;
+  }
+  std::vector<std::string> list = expanded;
   const GlHooks& hooks = gl_hooks();
   spec::WalkOptions options;
   options.na_label = settings().na_label;
