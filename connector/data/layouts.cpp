@@ -91,7 +91,8 @@ recman::Segment seg(Field f, recman::KeyType type, std::uint16_t flags = 0) {
   s.position = static_cast<std::uint16_t>(f.offset + 1);
   s.length = static_cast<std::uint16_t>(f.width);
   s.type = type;
-  s.flags = flags;
+  // without the extended-type flag the record manager compares the bytes as text
+  s.flags = static_cast<std::uint16_t>(flags | recman::kFlagExtendedType);
   return s;
 }
 
