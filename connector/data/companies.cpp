@@ -19,6 +19,7 @@ using layout::Date;
 using layout::FileKind;
 
 std::list<std::unique_ptr<CompanyContext>> g_companies;
+std::vector<std::string> g_cyma_companies;  // read at initialisation
 int g_data_version = 7;
 constexpr int kReadOnly = -2;
 
@@ -27,17 +28,9 @@ std::string with_backslash(std::string dir) {
   return dir;
 }
 
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int month_days(int month, int year) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12) return 31;
-  return month == 2 && leap(year) ? 29 : kDays[month - 1];
-}
-
 Date day_after(Date d) {
   if (d.empty()) return d;
-  if (++d.day > month_days(d.month, d.year)) {
+  if (++d.day > layout::days_in_month(d.month, d.year)) {
     d.day = 1;
     if (++d.month > 12) {
       d.month = 1;
@@ -84,7 +77,7 @@ void apply_structure(CompanyContext& c, std::string structure) {
   c.account_structure = structure;
   c.structure = {};
   std::size_t start = 0;
-  while (c.structure.segment_count < spec::kMaxSegments) {
+  while (c.structure.segment_count < specifier::kMaxSegments) {
     const std::size_t dash = structure.find('-', start);
     const std::size_t width = (dash == std::string::npos ? structure.size() : dash) - start;
     if (width > 0) c.structure.width[c.structure.segment_count++] = static_cast<int>(width);
@@ -134,33 +127,28 @@ bool read_company_record(CompanyContext& c) {
     return false;
   }
   c.name = record->name;
-  if (!record->data_directory.empty() && record->data_directory.front() == '.') {
-    const std::size_t rest = record->data_directory.find_first_not_of(".\\");
-    c.data_directory = with_backslash(system + (rest == std::string::npos ? "" : record->data_directory.substr(rest)));
-  } else {
-    c.data_directory = record->data_directory;
-  }
+  c.data_directory = layout::resolve_data_directory(record->data_directory, system);
   c.current_year = std::to_string(record->current_year != 0 ? record->current_year : clock_year());
   c.company_current_period = record->current_period != 0 ? record->current_period : 1;
   Settings& s = settings();
   if (s.current_period == 0) s.current_period = c.company_current_period;
   c.setup_current_period = s.current_period;
   apply_structure(c, record->account_structure);
-  for (int i = 0; i < spec::kMaxSegments; ++i)
+  for (int i = 0; i < specifier::kMaxSegments; ++i)
     c.segment_names[i] = i < c.structure.segment_count ? record->segment_names[i] : std::string{};
   c.main_segment = layout_kind == layout::CompanyLayout::Original ? 1 : record->main_segment + 1;
   btrv::BtrvCloseFile(&block);
   return true;
 }
 
-spec::CompanyCalendar calendar_of(const CompanyContext& c) {
-  spec::CompanyCalendar cal;
+specifier::CompanyCalendar calendar_of(const CompanyContext& c) {
+  specifier::CompanyCalendar cal;
   cal.current_year = c.current_year_number();
   cal.current_period = c.company_current_period;
   cal.earliest_year = c.earliest_year;
   cal.latest_year = c.latest_year;
   for (const auto& y : c.years) {
-    spec::FiscalYear f;
+    specifier::FiscalYear f;
     f.year = y.year;
     f.periods = y.periods;
     for (int i = 0; i < y.periods; ++i) f.period_end[i] = y.end[i].number();
@@ -200,7 +188,7 @@ bool read_calendar(CompanyContext& c) {
     for (int i = 0; i < y.periods; ++i) y.end[i] = r->period_end[i];
     Date before = y.end[y.periods - 1];
     before.year -= 1;
-    before.day = std::min(before.day, month_days(before.month, before.year));
+    before.day = std::min(before.day, layout::days_in_month(before.month, before.year));
     y.start[0] = day_after(before);
     for (int i = 1; i < y.periods; ++i) y.start[i] = day_after(y.end[i - 1]);
     y.original_budget_locked = r->original_budget_locked;
@@ -250,12 +238,6 @@ void free_one_file_handle(const void* spare) {
   }
 }
 
-std::string month_name(int month) {
-  static constexpr const char* kNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  return month >= 1 && month <= 12 ? kNames[month - 1] : "";
-}
-
 }  // namespace
 
 int CompanyContext::current_year_number() const { return std::atoi(current_year.c_str()); }
@@ -266,8 +248,8 @@ const YearEntry* CompanyContext::year_entry(int year) const {
   return nullptr;
 }
 
-spec::PeriodCalendar CompanyContext::period_calendar(int year, int current_period_setting) const {
-  return spec::period_calendar(calendar(), year, current_period_setting);
+specifier::PeriodCalendar CompanyContext::period_calendar(int year, int current_period_setting) const {
+  return specifier::period_calendar(calendar(), year, current_period_setting);
 }
 
 std::string system_directory() { return with_backslash(settings().system); }
@@ -283,7 +265,7 @@ bool file_exists(const std::string& path) {
 
 CompanyContext* find_or_open_company(std::string_view id) {
   for (auto& c : g_companies)
-    if (spec::equal_folded(c->id, id)) return c.get();
+    if (specifier::equal_folded(c->id, id)) return c.get();
   auto company = std::make_unique<CompanyContext>();
   company->id = std::string(id.substr(0, 6));
   CompanyContext* raw = company.get();
@@ -387,7 +369,7 @@ void load_period_dates(CompanyContext& c, int year) {
 }
 
 std::string period_date_text(const Date& d) {
-  return std::to_string(d.day) + month_name(d.month) + std::to_string(d.year);
+  return std::to_string(d.day) + std::string(layout::month_abbreviation(d.month)) + std::to_string(d.year);
 }
 
 int company_data_field(std::string_view id, int code, std::string& answer) {
@@ -445,14 +427,19 @@ std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string
   return list;
 }
 
+const std::vector<std::string>& known_cyma_companies() { return g_cyma_companies; }
+
 void install_companies() {
   btrv::set_free_one_file_handle(&free_one_file_handle);
   LifecycleHooks& hooks = lifecycle_hooks();
-  hooks.build_company_list = [] { cyma_company_list(); };
+  hooks.build_company_list = [] { g_cyma_companies = cyma_company_list(); };
   hooks.close_held_files = [] {
     for (auto& c : g_companies) close_company_files(*c);
   };
-  hooks.free_all = [] { close_all_companies(); };
+  hooks.free_all = [] {
+    close_all_companies();
+    g_cyma_companies.clear();
+  };
 }
 
 }  // namespace kovo::data

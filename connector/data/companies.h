@@ -61,8 +61,8 @@ struct CompanyContext {
   int earliest_year = 0;
   int company_current_period = 1;
   int setup_current_period = 0;
-  spec::AccountStructure structure;
-  std::array<std::string, spec::kMaxSegments> segment_names;
+  specifier::AccountStructure structure;
+  std::array<std::string, specifier::kMaxSegments> segment_names;
   std::string account_structure;  // "-" between segments
   int main_segment = 1;
   std::array<layout::Date, layout::kPeriods> period_start{}, period_end{};  // of the year worked on
@@ -71,16 +71,16 @@ struct CompanyContext {
   bool transactions_v3 = false;
   std::vector<YearEntry> years;
   // The calendar in the specifier code's terms, made once the calendar is read.
-  spec::CompanyCalendar calendar_view;
+  specifier::CompanyCalendar calendar_view;
   // Account type codes already read, by account code; emptied with the files.
   std::unordered_map<std::string, std::string> account_types;
 
   FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
   int current_year_number() const;
   const YearEntry* year_entry(int year) const;
-  const spec::CompanyCalendar& calendar() const { return calendar_view; }
+  const specifier::CompanyCalendar& calendar() const { return calendar_view; }
   // The view of a year for period phrases; the "Current Period" setting wins when non-zero.
-  spec::PeriodCalendar period_calendar(int year, int current_period_setting) const;
+  specifier::PeriodCalendar period_calendar(int year, int current_period_setting) const;
 };
 
 // Looks the id up without regard to case; a new company is opened and put at
@@ -116,6 +116,9 @@ std::string period_date_text(const layout::Date& date);
 // Id, a tab and the name of each company of the master file. failure_box
 // shows the failure at once when no company file opens.
 std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string& text) = nullptr);
+// The list as read at the connector's initialisation, for the company
+// choices of its windows.
+const std::vector<std::string>& known_cyma_companies();
 
 // Paths: the system directory with a trailing backslash, and whether a file
 // exists (Windows paths also work natively).

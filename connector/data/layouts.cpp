@@ -206,6 +206,29 @@ void encode_packed(double value, std::span<std::uint8_t> field) {
 
 Date Date::from_number(std::int32_t n) { return {n % 100, n / 100 % 100, n / 10000}; }
 
+int days_in_month(int month, int year) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 31;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+std::string_view month_abbreviation(int month) {
+  static constexpr std::string_view kNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  return month >= 1 && month <= 12 ? kNames[month - 1] : std::string_view{};
+}
+
+std::string resolve_data_directory(std::string_view stored, std::string_view system_dir) {
+  if (stored.empty() || stored.front() != '.') return std::string(stored);
+  std::string dir(system_dir);
+  if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  const std::size_t rest = stored.find_first_not_of(".\\");
+  if (rest != std::string_view::npos) dir += stored.substr(rest);
+  if (dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
 Date decode_date(View f) {
   if (f.size() < 4) return {};
   return {f[0], f[1], recman::get_le16(f, 2)};

@@ -53,6 +53,13 @@ struct Date {
   static Date from_number(std::int32_t yyyymmdd);
 };
 Date decode_date(View field);  // day, month, 16-bit year
+int days_in_month(int month, int year);       // of the Gregorian calendar
+std::string_view month_abbreviation(int month);  // "Jan" .. "Dec", empty outside 1 to 12
+
+// A company record's data directory: one that begins with "." lies under the
+// system directory (its leading dots and backslashes dropped) and gets a
+// trailing backslash; any other is taken as stored.
+std::string resolve_data_directory(std::string_view stored, std::string_view system_dir);
 void encode_date(const Date& date, std::span<std::uint8_t> field);
 
 // Terminated text in a fixed field (up to the first zero byte), trailing blanks removed.
@@ -167,7 +174,7 @@ double balance_opening(View record);
 
 // ---------------------------------------------------------------- keys
 
-// The specification create (14) is given for each file.
+// What create (14) is given for each file: record length and keys.
 recman::FileSpec company_spec(CompanyLayout layout);
 recman::FileSpec calendar_spec();
 recman::FileSpec account_spec();

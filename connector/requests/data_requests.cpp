@@ -10,6 +10,7 @@
 #include "requests/field_names.h"
 #include "requests/record_sources.h"
 #include "spec/account_walk.h"
+#include "spec/text_util.h"
 
 namespace kovo::requests {
 namespace {
@@ -24,28 +25,25 @@ void failure_answer(std::string& result) {
   result = take_message(text, sizeof text) ? text : "ERR";
 }
 
-std::string trimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+std::string trimmed(std::string_view s) { return std::string(specifier::trim_right(s)); }
 
 // The first account of the accounts file that the specifier matches.
 int first_account(data::CompanyContext& c, const std::string& specifier, layout::AccountRecord& out) {
   if (const int status = data::open_company_file(c, layout::FileKind::Accounts); status != 0) return status;
   std::vector<std::string> list;
-  if (spec::expand_specifier(specifier, c.structure.segment_count, list) != 0) return 1;
+  if (specifier::expand_specifier(specifier, c.structure.segment_count, list) != 0) return 1;
   AccountSource source(c);
-  spec::WalkOptions options;
+  specifier::WalkOptions options;
   options.by_year = false;
-  spec::AccountWalk walk(source, c.structure, options);
+  specifier::AccountWalk walk(source, c.structure, options);
   const int status = walk.first(std::move(list), 0);
-  if (status == spec::kFound) {
+  if (status == specifier::kFound) {
     if (const auto a = layout::decode_account(source.record())) {
       out = *a;
       return 0;
     }
   }
-  if (status == spec::kFound || status == spec::kNoMore || status == kNoAccountsFound) {
+  if (status == specifier::kFound || status == specifier::kNoMore || status == kNoAccountsFound) {
     clear_message();
     report(kNoAccountsFound, specifier);
     return kNoAccountsFound;
@@ -67,7 +65,7 @@ int account_field(std::string_view company_id, const std::string& specifier, int
 }
 
 // The code of a balance record written with hyphens between its segments.
-std::string hyphenated(std::string_view code, const spec::AccountStructure& s) {
+std::string hyphenated(std::string_view code, const specifier::AccountStructure& s) {
   std::string out;
   std::size_t at = 0;
   for (int i = 0; i < s.segment_count; ++i) {
@@ -165,7 +163,7 @@ int sdesc_request(std::string_view arguments, std::string& result) {
   data::CompanyContext* c = data::find_or_open_company(company_id);
   if (const int status = data::company_error_check(c); status != 0) return failure_answer(result), status;
   if (f[0].empty()) {
-    result = segment <= spec::kMaxSegments ? c->segment_names[segment - 1] : "NA";
+    result = segment <= specifier::kMaxSegments ? c->segment_names[segment - 1] : "NA";
     return 0;
   }
   result = "NA";
@@ -175,16 +173,16 @@ int sdesc_request(std::string_view arguments, std::string& result) {
   std::string account_text = f[0];
   if (account_text.find_first_of("(^") != std::string::npos) {
     std::vector<std::string> list;
-    if (spec::expand_specifier(account_text, c->structure.segment_count, list) != 0) return failure_answer(result), 1;
+    if (specifier::expand_specifier(account_text, c->structure.segment_count, list) != 0) return failure_answer(result), 1;
     std::string year_text = settings().setup_year;
     const int year = year_text.empty() || year_text == "0" ? c->current_year_number() : std::atoi(year_text.c_str());
     BalanceSource source(*c);
-    spec::WalkOptions options;
+    specifier::WalkOptions options;
     options.na_label = 1;
-    spec::AccountWalk walk(source, c->structure, options);
+    specifier::AccountWalk walk(source, c->structure, options);
     const int status = walk.first(std::move(list), year);
-    if (status == spec::kNoMore) return 0;
-    if (status != spec::kFound) return failure_answer(result), status;
+    if (status == specifier::kNoMore) return 0;
+    if (status != specifier::kFound) return failure_answer(result), status;
     account_text = hyphenated(source.code(), c->structure);
   }
   const auto parts = parts_of(account_text);

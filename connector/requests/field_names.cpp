@@ -25,7 +25,7 @@ constexpr std::string_view kCompanyNames[] = {"NAME", "PERIOD", "KovoPERIOD", "Y
 
 // The period number after a prefix: 1 to 13 in decimal, nothing else.
 std::optional<int> period_after(std::string_view name, std::string_view prefix) {
-  if (name.size() <= prefix.size() || !spec::equal_folded(name.substr(0, prefix.size()), prefix))
+  if (name.size() <= prefix.size() || !specifier::equal_folded(name.substr(0, prefix.size()), prefix))
     return std::nullopt;
   const std::string_view digits = name.substr(prefix.size());
   if (digits.size() > 2) return std::nullopt;
@@ -43,7 +43,7 @@ std::optional<int> period_after(std::string_view name, std::string_view prefix) 
 std::optional<int> account_field_code(std::string_view name) {
   for (const auto& k : kAccountKeywords) {
     if (name.size() < k.compared) continue;
-    if (spec::equal_folded(name.substr(0, k.compared), k.keyword.substr(0, k.compared))) return k.code;
+    if (specifier::equal_folded(name.substr(0, k.compared), k.keyword.substr(0, k.compared))) return k.code;
   }
   return std::nullopt;
 }
@@ -52,7 +52,7 @@ std::optional<int> company_field_code(std::string_view name) {
   if (const auto p = period_after(name, "Start")) return kFirstStartDateCode + *p - 1;
   if (const auto p = period_after(name, "End")) return kFirstEndDateCode + *p - 1;
   for (std::size_t i = 0; i < std::size(kCompanyNames); ++i)
-    if (spec::equal_folded(name, kCompanyNames[i])) return 100 + static_cast<int>(i);
+    if (specifier::equal_folded(name, kCompanyNames[i])) return 100 + static_cast<int>(i);
   return std::nullopt;
 }
 

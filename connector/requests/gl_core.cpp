@@ -20,22 +20,17 @@ std::string gl_type_name(std::string_view field, std::string_view setting_type) 
   return field.front() == 'R' || field.front() == '1' ? "Revised Budget" : "Budget";
 }
 
-bool is_revised_type(std::string_view type_name) {
-  return !type_name.empty() && (type_name.front() == 'R' || type_name.front() == 'r' ||
-                                type_name.front() == '1');
+specifier::AccountKind account_kind_of_type(std::string_view type_code) {
+  return type_code.compare("300") < 0 ? specifier::AccountKind::Balance : specifier::AccountKind::Other;
 }
 
-spec::AccountKind account_kind_of_type(std::string_view type_code) {
-  return type_code.compare("300") < 0 ? spec::AccountKind::Balance : spec::AccountKind::Other;
-}
-
-void add_balance(spec::AmountTable& table, const BalanceFigures& figures, spec::AccountKind kind,
+void add_balance(specifier::AmountTable& table, const BalanceFigures& figures, specifier::AccountKind kind,
                  int year_index, bool revised) {
-  const bool balance = kind == spec::AccountKind::Balance;
+  const bool balance = kind == specifier::AccountKind::Balance;
   if (balance && year_index == 0) table.opening_balance += figures.opening;
   auto& actual = table.amount[0][year_index];
   auto& budget = table.amount[1][year_index];
-  for (std::size_t i = 0; i < spec::kAmountPeriods; ++i) {
+  for (std::size_t i = 0; i < specifier::kAmountPeriods; ++i) {
     actual[i] += balance ? figures.actual_balance[i] : figures.actual_change[i];
     budget[i] += revised ? figures.revised[i] : figures.budget[i];
   }

@@ -27,8 +27,6 @@ std::string gl_year_text(std::string_view field, std::string_view setup_year);
 // "1..." is the revised budget, anything else the budget.
 std::string gl_type_name(std::string_view field, std::string_view setting_type);
 
-bool is_revised_type(std::string_view type_name);
-
 // Ledger amounts carry two decimals; a sum of them is brought back to whole
 // cents so that the answer holds no binary rounding noise (1293863.64, not
 // 1293863.6400000001).
@@ -45,10 +43,10 @@ struct BalanceFigures {
 };
 
 // A type code below "300" (compared as text) is a balance-sheet account.
-spec::AccountKind account_kind_of_type(std::string_view type_code);
+specifier::AccountKind account_kind_of_type(std::string_view type_code);
 
 // Adds one record into the table: year index 1 in the year-before pass.
-void add_balance(spec::AmountTable& table, const BalanceFigures& figures, spec::AccountKind kind,
+void add_balance(specifier::AmountTable& table, const BalanceFigures& figures, specifier::AccountKind kind,
                  int year_index, bool revised);
 
 }  // namespace kovo::requests

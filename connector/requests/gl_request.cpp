@@ -23,9 +23,9 @@ constexpr int kNoData = 11;
 // of the account's kind and, for budget requests, the budget amounts. Budgets
 // are read as amounts per period for every kind of account, since the range
 // value always sums budget periods.
-BalanceFigures figures_of(layout::View record, spec::AccountKind kind, bool budget, bool revised) {
+BalanceFigures figures_of(layout::View record, specifier::AccountKind kind, bool budget, bool revised) {
   BalanceFigures f;
-  const bool balance = kind == spec::AccountKind::Balance;
+  const bool balance = kind == specifier::AccountKind::Balance;
   f.opening = balance ? layout::balance_opening(record) : 0.0;
   (balance ? f.actual_balance : f.actual_change) = layout::balance_amounts(record, layout::AmountSet::Actual, balance);
   if (budget)
@@ -41,28 +41,28 @@ void note_touched(data::CompanyContext& c, std::string_view code) {
 
 // One pass over the matching balance records of a year into the table.
 int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
-              spec::AmountTable& table, spec::AccountKind& kind) {
+              specifier::AmountTable& table, specifier::AccountKind& kind) {
   // a sheet asks for the same specifier over and over: the last expansion is kept
   static std::string expanded_text;
   static int expanded_segments = -1;
   static std::vector<std::string> expanded;
   if (expanded_segments != c.structure.segment_count || expanded_text != request.account_spec) {
     expanded_segments = -1;
-    if (spec::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return 1;
+    if (specifier::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return 1;
     expanded_text = request.account_spec;
     expanded_segments = c.structure.segment_count;
   }
   std::vector<std::string> list = expanded;
   const GlHooks& hooks = gl_hooks();
-  spec::WalkOptions options;
+  specifier::WalkOptions options;
   options.na_label = settings().na_label;
   if (hooks.stop_requested && !settings().no_show) options.stop_requested = hooks.stop_requested;
   BalanceSource source(c);
-  spec::AccountWalk walk(source, c.structure, options);
+  specifier::AccountWalk walk(source, c.structure, options);
   int status = walk.first(std::move(list), year);
-  if (status == spec::kNoMore) return kNoAccounts;
-  const bool revised = is_revised_type(request.type_name);
-  while (status == spec::kFound) {
+  if (status == specifier::kNoMore) return kNoAccounts;
+  const bool revised = is_revised_budget(request.type_name);
+  while (status == specifier::kFound) {
     const std::string code(source.code());
     if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
     if (const auto known = c.account_types.find(code); known != c.account_types.end()) {
@@ -75,7 +75,7 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
     if (first_descriptor && calculation_in_progress()) note_touched(c, code);
     status = walk.next();
   }
-  return status == spec::kNoMore ? 0 : status;
+  return status == specifier::kNoMore ? 0 : status;
 }
 
 void record_drill_context(const GlRequest& request, std::string_view period_text, std::string_view company) {
@@ -96,7 +96,7 @@ GlHooks& gl_hooks() {
 }
 
 int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
-                     const spec::PeriodList& periods) {
+                     const specifier::PeriodList& periods) {
   data::CompanyContext* c = data::find_or_open_company(company_id);
   if (!c) {
     report(data::kMemoryFull, "Company Creation");
@@ -113,20 +113,20 @@ int evaluate_company(double& value, std::string_view company_id, GlRequest& requ
       if (const int status = data::open_company_file(*c, kind); status != 0) return status;
     if (request.year.empty() || request.year == "0") request.year = c->current_year;
     const int year = std::atoi(request.year.c_str());
-    const spec::PeriodCalendar calendar = c->period_calendar(year, s.current_period);
-    spec::PeriodDescriptor period = periods.entries[i];
-    spec::map_month_name(period, calendar);
-    const spec::YearsNeeded needed = spec::years_needed(period, calendar.current_period, calendar.periods_per_year);
+    const specifier::PeriodCalendar calendar = c->period_calendar(year, s.current_period);
+    specifier::PeriodDescriptor period = periods.entries[i];
+    specifier::map_month_name(period, calendar);
+    const specifier::YearsNeeded needed = specifier::years_needed(period, calendar.current_period, calendar.periods_per_year);
     request.budget = needed.budget;
 
-    spec::AmountTable table;
-    spec::AccountKind kind = spec::AccountKind::Other;
+    specifier::AmountTable table;
+    specifier::AccountKind kind = specifier::AccountKind::Other;
     const GlHooks& hooks = gl_hooks();
     if (hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
       for (std::size_t j = i; j < periods.count; ++j) {
-        spec::PeriodDescriptor later = periods.entries[j];
-        spec::map_month_name(later, calendar);
-        const spec::Valued v = spec::evaluate(later, calendar, kind, table);
+        specifier::PeriodDescriptor later = periods.entries[j];
+        specifier::map_month_name(later, calendar);
+        const specifier::Valued v = specifier::evaluate(later, calendar, kind, table);
         if (const int* failure = std::get_if<int>(&v)) return *failure;
         value += std::get<double>(v);
       }
@@ -141,7 +141,7 @@ int evaluate_company(double& value, std::string_view company_id, GlRequest& requ
     if (needed.years != 0 && needed.years != 1)
       if (const int status = read_pass(*c, request, year - 1, 1, i == 0, table, kind); status != 0) return status;
 
-    const spec::Valued v = spec::evaluate(period, calendar, kind, table);
+    const specifier::Valued v = specifier::evaluate(period, calendar, kind, table);
     if (const int* failure = std::get_if<int>(&v)) return *failure;
     value += std::get<double>(v);
   }
@@ -156,24 +156,24 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
   GlRequest request;
   if (status == kOk) {
     std::string type = fields[4];
-    spec::upper_in_place(type);
+    specifier::upper_in_place(type);
     request.account_spec = fields[0];
     request.type_name = gl_type_name(type, s.type);
     request.year = gl_year_text(fields[3], s.setup_year);
     const std::string period_text = fields[1].empty() ? std::string("month") : fields[1];
     // sheets repeat the same few period texts: the last one parsed is kept
     static std::string parsed_text;
-    static spec::PeriodList parsed;
+    static specifier::PeriodList parsed;
     static bool have_parsed = false;
     if (!have_parsed || parsed_text != period_text) {
       have_parsed = false;
-      status = spec::parse_period_list(period_text, parsed);
+      status = specifier::parse_period_list(period_text, parsed);
       if (status == 0) {
         parsed_text = period_text;
         have_parsed = true;
       }
     }
-    const spec::PeriodList& periods = parsed;
+    const specifier::PeriodList& periods = parsed;
     std::optional<data::CompanyStack> stack;
     if (status == 0) {
       stack = data::BuildCompanyStack(fields[2].empty() ? s.company : fields[2]);

@@ -16,8 +16,8 @@ struct GlHooks {
   // The balance cache: fills the table for the request and tells the account
   // kind, or answers false when it holds nothing for it.
   bool (*balance_cache)(data::CompanyContext& company, const GlRequest& request,
-                        const spec::PeriodDescriptor& period, spec::AmountTable& table,
-                        spec::AccountKind& kind) = nullptr;
+                        const specifier::PeriodDescriptor& period, specifier::AmountTable& table,
+                        specifier::AccountKind& kind) = nullptr;
   // Receives every matched balance record's account while a collection is on
   // (the lists window and the drill-down switch it on around an evaluation).
   void (*collect_segments)(const data::CompanyContext& company, std::string_view code) = nullptr;
@@ -32,6 +32,6 @@ int gl_request(std::string_view arguments, std::string& result, bool negate);
 
 // One company's value: 0, 15 when no account matched, or a message number.
 int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
-                     const spec::PeriodList& periods);
+                     const specifier::PeriodList& periods);
 
 }  // namespace kovo::requests

@@ -13,7 +13,7 @@ namespace kovo::requests {
 // A file of the company read through one key; each read keeps its own copy
 // of the record, so other reads in between (the account of a balance record)
 // do not disturb the walk.
-class FileSource : public spec::MatchSource {
+class FileSource : public specifier::MatchSource {
  public:
   layout::View record() const { return record_; }
 

@@ -9,8 +9,6 @@
 namespace kovo::requests {
 namespace {
 
-constexpr const char* kMonthNames[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 constexpr long kLastSerial = 401768;  // 31 December 2999
 constexpr int kMaxYear = 2999;
 
@@ -67,7 +65,7 @@ int parse_request_date(std::string_view text, CalendarDate& out) {
   if (date.size() - pos >= 3) {
     const std::string_view name = date.substr(pos, 3);
     for (int m = 0; m < 12 && month == 0; ++m)
-      if (spec::equal_folded(name, kMonthNames[m])) month = m + 1;
+      if (specifier::equal_folded(name, layout::month_abbreviation(m + 1))) month = m + 1;
   }
   if (month == 0) return fail(kInvalidMonth, date);
   pos += 3;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/layouts.h"
+
 namespace kovo::requests {
 
 enum TranMessage : int {
@@ -20,14 +22,8 @@ enum TranMessage : int {
   kInvalidArgument = 91,
 };
 
-struct CalendarDate {
-  int day = 0;
-  int month = 0;
-  int year = 0;
-  // year x 10000 + month x 100 + day
-  std::int32_t number() const { return year * 10000 + month * 100 + day; }
-  bool empty() const { return day == 0 && month == 0 && year == 0; }
-};
+// Day, month and year; number() is year x 10000 + month x 100 + day.
+using CalendarDate = layout::Date;
 
 // Day number of the spreadsheet's date system (1 is 1 January 1900, which is
 // taken as a leap year); 0 gives no date.

@@ -23,7 +23,7 @@ struct Filter {
     if (values.empty()) return true;
     const std::string actual = field ? t.*field : std::to_string(t.cost_type);
     return std::any_of(values.begin(), values.end(), [&](const std::string& v) {
-      return spec::segment_value_matches(v, actual, std::max(v.size(), actual.size()));
+      return specifier::segment_value_matches(v, actual, std::max(v.size(), actual.size()));
     });
   }
 };
@@ -39,17 +39,17 @@ struct TranQuery {
 // Adds the matching transactions of one file. 0, or a failing status.
 int add_file(data::CompanyContext& c, data::Slot slot, const TranQuery& q, double& total, bool& matched) {
   std::vector<std::string> list;
-  if (spec::expand_specifier(q.account_spec, c.structure.segment_count, list) != 0) return 1;
+  if (specifier::expand_specifier(q.account_spec, c.structure.segment_count, list) != 0) return 1;
   TransactionSource source(c, slot);
-  spec::WalkOptions options;
+  specifier::WalkOptions options;
   options.by_year = false;
   options.from_date = q.from.number();
   options.to_date = q.to.number();
   options.na_label = 1;  // an account without transactions in one file is not a failure
-  spec::AccountWalk walk(source, c.structure, options);
+  specifier::AccountWalk walk(source, c.structure, options);
   int status = walk.first(std::move(list), 0);
   const bool version3 = c.transactions_v3;
-  for (; status == spec::kFound; status = walk.next()) {
+  for (; status == specifier::kFound; status = walk.next()) {
     matched = true;
     const auto t = layout::decode_transaction(source.record(), version3);
     if (!t) continue;
@@ -58,7 +58,7 @@ int add_file(data::CompanyContext& c, data::Slot slot, const TranQuery& q, doubl
     if ((q.sign == 'D' && t->amount <= 0) || (q.sign == 'C' && t->amount >= 0)) continue;
     total += t->amount;
   }
-  return status == spec::kNoMore ? 0 : status;
+  return status == specifier::kNoMore ? 0 : status;
 }
 
 int build_filters(TranKind kind, const RequestFields& f, TranQuery& q) {
@@ -106,7 +106,7 @@ int tran_request(TranKind kind, std::string_view arguments, std::string& result)
   if (status == kOk) {
     q.account_spec = f[0];
     std::string type = f[4];
-    spec::upper_in_place(type);
+    specifier::upper_in_place(type);
     q.sign = type.empty() || (type[0] != 'D' && type[0] != 'C') ? 0 : type[0];
     q.include_unposted = s.include_unposted != 0;
     stack = data::BuildCompanyStack(f[3].empty() ? s.company : f[3]);
@@ -135,12 +135,11 @@ int tran_request(TranKind kind, std::string_view arguments, std::string& result)
       w.drill_to = f[2].substr(0, 20);
       w.drill_date_range = true;
     }
-    if (kind != TranKind::General && data::probe_data_version(*c) == 7) {
+    if (data::probe_data_version(*c) == 7 && kind != TranKind::General) {
       report(kNotInThisVersion);
       status = kNotInThisVersion;
       break;
     }
-    if (kind == TranKind::General) data::probe_data_version(*c);
     q.filters.clear();
     if ((status = build_filters(kind, f, q)) != 0) break;
     if (data::open_company_file(*c, layout::FileKind::Accounts) != 0) {

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 inline constexpr int kMaxSegments = 10;
 
@@ -18,4 +18,4 @@ struct AccountStructure {
   }
 };
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -2,7 +2,7 @@
 
 #include "entry/messages.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 AccountWalk::AccountWalk(MatchSource& source, const AccountStructure& structure, WalkOptions options)
     : source_(source), structure_(structure), options_(std::move(options)) {}
@@ -108,4 +108,4 @@ std::optional<WalkOptions> walk_options_for(int file_selector, std::int32_t from
   return std::nullopt;
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

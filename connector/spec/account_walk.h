@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "spec/account_spec.h"
+#include "spec/account_specifier.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 // Records in (year, account code) order -- or, for transaction files, in
 // (account code, date) order with year() answering 0.
@@ -81,4 +81,4 @@ class AccountWalk {
   bool any_match_ = false;
 };
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 const FiscalYear* CompanyCalendar::find(int year) const {
   const auto it = std::find_if(years.begin(), years.end(),
@@ -31,4 +31,4 @@ PeriodCalendar period_calendar(const CompanyCalendar& company, int year,
   return view;
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

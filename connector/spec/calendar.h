@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 inline constexpr int kMaxPeriodsPerYear = 13;
 inline constexpr int kDefaultPeriodsPerYear = 12;
@@ -47,4 +47,4 @@ struct PeriodCalendar {
 PeriodCalendar period_calendar(const CompanyCalendar& company, int year,
                                int current_period_setting = 0);
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

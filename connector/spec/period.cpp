@@ -3,9 +3,9 @@
 #include <optional>
 
 #include "entry/messages.h"
-#include "spec/spec_messages.h"
+#include "spec/specifier_messages.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 // The grammar's attribute slots; each takes one value per phrase.
@@ -257,4 +257,4 @@ void map_month_name(PeriodDescriptor& d, const PeriodCalendar& calendar) {
   }
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

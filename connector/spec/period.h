@@ -10,7 +10,7 @@
 #include "spec/calendar.h"
 #include "spec/period_words.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 // Flag word of a period descriptor (values as stored).
 namespace period_flags {
@@ -78,4 +78,4 @@ int parse_period_list(std::string_view text, PeriodList& list);
 // period whose end date falls in that calendar month; unchanged when none.
 void map_month_name(PeriodDescriptor& d, const PeriodCalendar& calendar);
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -1,8 +1,8 @@
 #include "spec/period_range.h"
 
-#include "spec/spec_messages.h"
+#include "spec/specifier_messages.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 namespace pf = period_flags;
@@ -242,4 +242,4 @@ Valued evaluate(const PeriodDescriptor& d, const PeriodCalendar& calendar, Accou
   return range_value(std::get<PeriodRange>(resolved), kind, table);
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

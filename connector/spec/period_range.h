@@ -9,7 +9,7 @@
 #include "spec/calendar.h"
 #include "spec/period.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 // Zero-based period indexes within a year. For a running window, start is the
 // index just before the window and current its last period.
@@ -66,4 +66,4 @@ Valued range_value(const PeriodRange& range, AccountKind kind, const AmountTable
 Valued evaluate(const PeriodDescriptor& d, const PeriodCalendar& calendar, AccountKind kind,
                 const AmountTable& table);
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

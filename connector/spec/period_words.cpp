@@ -1,10 +1,10 @@
 #include "spec/period_words.h"
 
 #include "entry/messages.h"
-#include "spec/spec_messages.h"
+#include "spec/specifier_messages.h"
 #include "spec/text_util.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 using C = WordClass;
@@ -141,4 +141,4 @@ bool scan_words(std::string_view phrase, WordList& list) {
   return true;
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

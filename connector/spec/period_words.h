@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 // Class letter of a keyword; None ends a word list.
 enum class WordClass : char {
@@ -64,4 +64,4 @@ Classified classify_word(std::string_view word, Word& out);
 // has more words than the list holds; returns false then.
 bool scan_words(std::string_view phrase, WordList& list);
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 constexpr char to_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 constexpr char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
@@ -37,4 +37,4 @@ inline std::string_view trim_right(std::string_view s, char blank = ' ') {
   return s;
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "entry/settings.h"
 #include "requests/gl_core.h"
 
 using namespace kovo;
@@ -17,15 +18,15 @@ TEST(GlArguments, YearAndTypeDefaults) {
   EXPECT_EQ(gl_type_name("R", "Budget"), "Revised Budget");
   EXPECT_EQ(gl_type_name("1", "Budget"), "Revised Budget");
   EXPECT_EQ(gl_type_name("B", "Revised Budget"), "Budget");
-  EXPECT_TRUE(is_revised_type("Revised Budget"));
-  EXPECT_FALSE(is_revised_type("Budget"));
+  EXPECT_TRUE(is_revised_budget("Revised Budget"));
+  EXPECT_FALSE(is_revised_budget("Budget"));
 }
 
 TEST(GlArguments, TypeCodesBelow300AreBalanceSheetAccounts) {
-  EXPECT_EQ(account_kind_of_type("210"), spec::AccountKind::Balance);
-  EXPECT_EQ(account_kind_of_type("299"), spec::AccountKind::Balance);
-  EXPECT_EQ(account_kind_of_type("300"), spec::AccountKind::Other);
-  EXPECT_EQ(account_kind_of_type("450"), spec::AccountKind::Other);
+  EXPECT_EQ(account_kind_of_type("210"), specifier::AccountKind::Balance);
+  EXPECT_EQ(account_kind_of_type("299"), specifier::AccountKind::Balance);
+  EXPECT_EQ(account_kind_of_type("300"), specifier::AccountKind::Other);
+  EXPECT_EQ(account_kind_of_type("450"), specifier::AccountKind::Other);
 }
 
 TEST(GlAmounts, BalanceAndIncomeRecordsFillTheirColumns) {
@@ -37,15 +38,15 @@ TEST(GlAmounts, BalanceAndIncomeRecordsFillTheirColumns) {
     f.budget[i] = 7;
     f.revised[i] = 9;
   }
-  spec::AmountTable table;
-  add_balance(table, f, spec::AccountKind::Balance, 0, false);
-  add_balance(table, f, spec::AccountKind::Other, 1, true);
+  specifier::AmountTable table;
+  add_balance(table, f, specifier::AccountKind::Balance, 0, false);
+  add_balance(table, f, specifier::AccountKind::Other, 1, true);
   EXPECT_DOUBLE_EQ(table.opening_balance, 1000);  // balance accounts of the requested year only
   EXPECT_DOUBLE_EQ(table.amount[0][0][4], f.actual_balance[4]);
   EXPECT_DOUBLE_EQ(table.amount[0][1][4], f.actual_change[4]);
   EXPECT_DOUBLE_EQ(table.amount[1][0][12], 7);
   EXPECT_DOUBLE_EQ(table.amount[1][1][12], 9);
-  add_balance(table, f, spec::AccountKind::Balance, 1, false);  // the year before adds no opening
+  add_balance(table, f, specifier::AccountKind::Balance, 1, false);  // the year before adds no opening
   EXPECT_DOUBLE_EQ(table.opening_balance, 1000);
   EXPECT_DOUBLE_EQ(table.amount[0][1][4], f.actual_change[4] + f.actual_balance[4]);
 }

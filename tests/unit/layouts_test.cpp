@@ -105,10 +105,10 @@ TEST(Layouts, FixedFieldsDropZeroBytesAndSpecsAreValid) {
   const std::uint8_t job[6] = {'J', 0, '1', '0', ' ', 0};
   EXPECT_EQ(decode_fixed(job), "J10");
   EXPECT_EQ(decode_text(job), "J");
-  for (const auto& spec : {company_spec(CompanyLayout::Original), company_spec(CompanyLayout::Second),
+  for (const auto& file : {company_spec(CompanyLayout::Original), company_spec(CompanyLayout::Second),
                            calendar_spec(), account_spec(), balance_spec(), transaction_spec(false),
                            transaction_spec(true), segment_spec(), version_probe_spec()}) {
-    const auto bytes = recman::encode_file_spec(spec, 0);
+    const auto bytes = recman::encode_file_spec(file, 0);
     EXPECT_EQ(recman::parse_file_spec(bytes).status, recman::kOk);
   }
   EXPECT_TRUE(is_version3_transaction_file("C:\\X\\GL_TRX3H.DAT"));

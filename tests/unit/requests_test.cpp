@@ -172,10 +172,10 @@ TEST_F(RequestsTest, HooksOfTheEvaluation) {
   hooks.collect_segments = nullptr;
   EXPECT_EQ(g_collected, (std::vector<std::string>{"400010", "400020"}));
 
-  hooks.balance_cache = [](data::CompanyContext&, const requests::GlRequest&, const spec::PeriodDescriptor&,
-                           spec::AmountTable& table, spec::AccountKind& kind) {
+  hooks.balance_cache = [](data::CompanyContext&, const requests::GlRequest&, const specifier::PeriodDescriptor&,
+                           specifier::AmountTable& table, specifier::AccountKind& kind) {
     table.amount[0][0][4] = 1234.5;  // period 5 of the requested year
-    kind = spec::AccountKind::Other;
+    kind = specifier::AccountKind::Other;
     return true;
   };
   EXPECT_EQ(gl("4000-10;This Month,Month 5;A"), "2469");  // every descriptor from the cache's table

@@ -92,22 +92,22 @@ int dump(const char* file) {
     std::fprintf(stderr, "kovo-ledger: cannot open %s (record manager status %d)\n", file, st);
     return 1;
   }
-  std::vector<std::uint8_t> spec(4096);
-  length = static_cast<std::uint32_t>(spec.size());
+  std::vector<std::uint8_t> stat(4096);
+  length = static_cast<std::uint32_t>(stat.size());
   char stat_key[256] = {};
-  if (const short st = call(recman::kStat, block, spec.data(), &length, stat_key, 255, 0); st != 0) {
+  if (const short st = call(recman::kStat, block, stat.data(), &length, stat_key, 255, 0); st != 0) {
     std::fprintf(stderr, "kovo-ledger: stat failed (status %d)\n", st);
     return 1;
   }
-  spec.resize(length);
-  const auto parsed = recman::parse_file_spec(spec);
-  const std::uint32_t count = spec.size() >= 10 ? recman::get_le32(spec, 6) : 0;
+  stat.resize(length);
+  const auto parsed = recman::parse_file_spec(stat);
+  const std::uint32_t count = stat.size() >= 10 ? recman::get_le32(stat, 6) : 0;
   std::printf("file %s\nrecord length %u, page size %u, %zu keys, %u records\n", file, parsed.spec.record_length,
               parsed.spec.page_size, parsed.spec.keys.size(), count);
   for (std::size_t k = 0; k < parsed.spec.keys.size(); ++k) {
-    const auto& key_spec = parsed.spec.keys[k];
-    std::printf("key %zu%s%s:", k, key_spec.duplicates() ? " duplicates" : "", key_spec.modifiable() ? " modifiable" : "");
-    for (const auto& s : key_spec.segments)
+    const auto& definition = parsed.spec.keys[k];
+    std::printf("key %zu%s%s:", k, definition.duplicates() ? " duplicates" : "", definition.modifiable() ? " modifiable" : "");
+    for (const auto& s : definition.segments)
       std::printf(" [position %u length %u %s%s]", s.position, s.length, type_name(s.type),
                   s.case_insensitive() ? " no case" : "");
     std::printf("\n");

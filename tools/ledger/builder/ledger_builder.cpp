@@ -75,12 +75,6 @@ bool flag(const json& o, const char* name, const std::string& where, bool fallba
   return o.at(name).get<bool>();
 }
 
-int month_days(int month, int year) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 Date date(const json& o, const char* name, const std::string& where, bool optional_member = false) {
   if (optional_member && !o.contains(name)) return {};
   const std::string s = text(o, name, where, 10);
@@ -90,7 +84,7 @@ Date date(const json& o, const char* name, const std::string& where, bool option
   for (const int i : {0, 1, 2, 3, 5, 6, 8, 9})
     if (s[i] < '0' || s[i] > '9') bad();
   const Date d{std::stoi(s.substr(8, 2)), std::stoi(s.substr(5, 2)), std::stoi(s.substr(0, 4))};
-  if (d.year < 1900 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > month_days(d.month, d.year)) bad();
+  if (d.year < 1900 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > layout::days_in_month(d.month, d.year)) bad();
   return d;
 }
 
@@ -208,13 +202,7 @@ Company read_company(const json& c, std::size_t index, const std::string& system
   if (calendar_in != "data" && calendar_in != "system") refuse(where, "member \"calendarIn\" must be \"data\" or \"system\"");
   co.calendar_in_system = calendar_in == "system";
 
-  const std::string& dir = co.master.data_directory;
-  if (!dir.empty() && dir.front() == '.') {
-    const std::size_t rest = dir.find_first_not_of(".\\");
-    co.data_directory_path = system_dir + "\\" + (rest == std::string::npos ? "" : dir.substr(rest));
-  } else {
-    co.data_directory_path = dir;
-  }
+  co.data_directory_path = layout::resolve_data_directory(co.master.data_directory, system_dir);
 
   std::set<int> years;
   const json& calendar = required(c, "calendar", where);
@@ -359,13 +347,13 @@ class Writer {
   Writer(recman::BtrCallFn call, BuildResult& result, FolderForm folder_form)
       : call_(call), result_(result), folder_form_(folder_form) {}
 
-  void write_file(const std::string& given_path, const recman::FileSpec& spec, const std::vector<layout::Bytes>& records) {
+  void write_file(const std::string& given_path, const recman::FileSpec& file, const std::vector<layout::Bytes>& records) {
     const std::size_t slash = given_path.find_last_of('\\');
     const std::string folder = given_path.substr(0, slash);
     std::filesystem::create_directories(native_path(folder));
     const std::string path = folder_form_ ? folder_form_(folder) + given_path.substr(slash) : given_path;
     if (path.find(' ') != std::string::npos) throw Refusal("the path " + given_path + " holds a blank");
-    std::vector<std::uint8_t> spec_bytes = recman::encode_file_spec(spec, 0);
+    std::vector<std::uint8_t> spec_bytes = recman::encode_file_spec(file, 0);
     char key[256] = {};
     std::copy_n(path.c_str(), std::min<std::size_t>(path.size(), sizeof key - 1), key);
     std::uint32_t length = static_cast<std::uint32_t>(spec_bytes.size());

@@ -13,7 +13,7 @@
 
 #include "spec/account_structure.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 enum AccountMessage : int {
   kInvalidCharacter = 3,
@@ -87,4 +87,4 @@ bool pattern_matches(std::string_view pattern, std::string_view text);
 // after padding both sides to the width (a value holding "*" is not padded).
 bool segment_value_matches(std::string_view value, std::string_view segment, std::size_t width);
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

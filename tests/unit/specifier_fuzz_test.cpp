@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/account_spec.h"
+#include "spec/account_specifier.h"
 #include "spec/period.h"
 #include "spec/period_range.h"
 
 using namespace kovo;
-using namespace kovo::spec;
+using namespace kovo::specifier;
 
 namespace {
 

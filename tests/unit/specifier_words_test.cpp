@@ -9,7 +9,7 @@
 #include "entry/messages.h"
 #include "spec/period_words.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 class ScannerTest : public ::testing::Test {
@@ -179,4 +179,4 @@ TEST_F(ScannerTest, ALongPhraseIsRefusedWithoutOverrunningTheList) {
 }
 
 }  // namespace
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/account_spec.h"
+#include "spec/account_specifier.h"
 #include "spec/account_walk.h"
 
 using namespace kovo;
-using namespace kovo::spec;
+using namespace kovo::specifier;
 
 namespace {
 
@@ -56,10 +56,10 @@ class TableSource : public MatchSource {
   std::size_t at_ = 0;
 };
 
-std::vector<std::string> walk_all(TableSource& source, const std::string& spec, int na_label, int* status,
+std::vector<std::string> walk_all(TableSource& source, const std::string& specifier, int na_label, int* status,
                                   int year = 2008) {
   std::vector<std::string> list;
-  EXPECT_EQ(expand_specifier(spec, 2, list), 0) << spec;
+  EXPECT_EQ(expand_specifier(specifier, 2, list), 0) << specifier;
   AccountWalk walk(source, four_two(), WalkOptions{true, 0, 0, na_label, {}});
   std::vector<std::string> found;
   int s = walk.first(list, year);
@@ -254,11 +254,11 @@ class DatedSource : public MatchSource {
   std::size_t at_ = 0;
 };
 
-std::vector<std::int32_t> dated_walk(const std::string& spec, const WalkOptions& options) {
+std::vector<std::int32_t> dated_walk(const std::string& specifier, const WalkOptions& options) {
   DatedSource source({{"400010", 20080105}, {"400010", 20080220}, {"400010", 20080331},
                       {"400020", 20080215}, {"410010", 20080210}, {"500010", 20080215}});
   std::vector<std::string> list;
-  EXPECT_EQ(expand_specifier(spec, 2, list), 0);
+  EXPECT_EQ(expand_specifier(specifier, 2, list), 0);
   AccountWalk walk(source, four_two(), options);
   std::vector<std::int32_t> dates;
   for (int s = walk.first(list, 0); s == kFound; s = walk.next()) dates.push_back(source.date());

@@ -9,7 +9,7 @@
 #include "spec/period_range.h"
 #include "spec/period_words.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 namespace pf = period_flags;
@@ -453,4 +453,4 @@ TEST_F(PeriodTest, RangeValueRefusesWhatTheTableCannotGive) {
 }
 
 }  // namespace
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -1,13 +1,13 @@
-#include "spec/account_spec.h"
+#include "spec/account_specifier.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "entry/messages.h"
-#include "spec/spec_messages.h"
+#include "spec/specifier_messages.h"
 #include "spec/text_util.h"
 
-namespace kovo::spec {
+namespace kovo::specifier {
 namespace {
 
 using Alternatives = std::vector<std::string>;  // of one segment position
@@ -379,4 +379,4 @@ bool SpecifierMatcher::matches(std::string_view code) const {
   return true;
 }
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier

@@ -11,7 +11,7 @@
 #include "spec/period.h"
 #include "spec/period_range.h"
 
-using namespace kovo::spec;
+using namespace kovo::specifier;
 using Clock = std::chrono::steady_clock;
 
 namespace {

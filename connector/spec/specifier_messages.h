@@ -1,7 +1,7 @@
 // Message numbers of the specifier language (texts in resources/strings.def).
 #pragma once
 
-namespace kovo::spec {
+namespace kovo::specifier {
 
 // A report that carries only its detail: number 0 adds no message text, so the
 // pending message is the prefix and the detail (syntax errors of account specifiers).
@@ -29,4 +29,4 @@ inline constexpr int kMsgActualBudgeted = 25;
 inline constexpr int kMsgTooManyAccounts = 26;
 inline constexpr int kMsgFutureData = 27;
 
-}  // namespace kovo::spec
+}  // namespace kovo::specifier
