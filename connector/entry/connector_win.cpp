@@ -19,6 +19,9 @@
 #include "entry/request_text.h"
 #include "entry/settings.h"
 #include "resource_ids.h"
+#include "windows/boxes_win.h"
+#include "windows/list_command.h"
+#include "windows/lists_win.h"
 
 namespace kovo {
 namespace {
@@ -94,20 +97,32 @@ void create_main_window(int width_in_chars, bool place_by_server) {
                                 owner, nullptr, g.module, nullptr);
 }
 
-// Opens (or shows again) the modeless window of a slot.
-void open_slot(Slot slot, HWND owner) {
-  if (HWND existing = g.slots[slot]) {
-    ShowWindow(existing, SW_SHOWNORMAL);
-    return;
-  }
+// Creates the modeless window of a slot from its template, hidden; the
+// window's procedure keeps the slot while the window exists.
+HWND create_slot_window(Slot slot, HWND owner) {
   const DialogKind& kind = g.kinds[slot];
-  if (!kind.template_name || !kind.procedure) return;  // window not part of this build
-  g.slots[slot] = CreateDialogParamA(g.module, kind.template_name, owner, kind.procedure, 0);
+  if (!kind.template_name || !kind.procedure) return nullptr;  // window not part of this build
+  HWND window = CreateDialogParamA(g.module, kind.template_name, owner, kind.procedure, 0);
+  g.slots[slot] = window && IsWindow(window) ? window : nullptr;
+  return g.slots[slot];
 }
 
-void close_slot(Slot slot) {
+// Opens (or shows again) the modeless window of a slot for the user.
+void open_slot(Slot slot, HWND owner) {
+  HWND window = g.slots[slot];
+  if (!window) window = create_slot_window(slot, owner);
+  if (window) ShowWindow(window, SW_SHOWNORMAL);
+}
+
+void press(HWND dialog, int command) {
+  if (dialog && IsWindow(dialog)) SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+}
+
+// Closes an open window of the slot as its Quit button does.
+void quit_slot(Slot slot) {
+  press(g.slots[slot], IDCANCEL);
   if (HWND window = g.slots[slot]) {
-    DestroyWindow(window);
+    if (IsWindow(window)) DestroyWindow(window);
     g.slots[slot] = nullptr;
   }
 }
@@ -140,10 +155,6 @@ bool automated_slot(int code, Slot& slot) {
   }
 }
 
-void press(HWND dialog, int command) {
-  if (dialog) SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
-}
-
 void run_without_interaction(int code, std::string& list_answer) {
   Settings& s = settings();
   const LifecycleHooks& hooks = lifecycle_hooks();
@@ -158,9 +169,8 @@ void run_without_interaction(int code, std::string& list_answer) {
     return;
   }
   if (!automated_slot(code, slot)) return;
-  close_slot(slot);
-  open_slot(slot, g.main_window);
-  HWND dialog = g.slots[slot];
+  quit_slot(slot);
+  HWND dialog = create_slot_window(slot, g.main_window);
   if (code == 5) {
     press(dialog, 1061);
     press(dialog, s.alternate_drill ? 1073 : 1072);
@@ -296,12 +306,7 @@ void open_help() {
 }
 
 int show_message_box(HWND owner, int number, std::string_view detail) {
-  if (!owner || settings().no_show) return 0;
-  const std::string text = box_text(number, detail);
-  const int answer =
-      MessageBoxA(owner, text.c_str(), "Kovo [CYMA]", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-  if (number == btrv::kBtrieveError) btrv::show_btrieve_error_box(owner);
-  return answer;
+  return windows::connector_box(owner, windows::BoxKind::Error, number, detail);
 }
 
 }  // namespace kovo
@@ -316,6 +321,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     install_settings_store();
     data::install_companies();
     requests::install_requests();
+    lists::install_lists();
+    windows::install_lists_window();
     lifecycle_hooks().stop_record_manager = [] {
       if (btrv::btrieve_loaded()) btrv::BtrvStop();
     };

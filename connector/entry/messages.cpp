@@ -24,6 +24,8 @@ StringSource g_source = nullptr;
 struct MessageBuffer {
   std::array<char, kMessageBufferSize> text{};
   int last_number = 0;
+  int pending_number = 0;
+  std::string pending_detail;
 };
 MessageBuffer g_message;
 
@@ -69,6 +71,8 @@ void report(int number, std::string_view detail) {
   if (g_message.text[0] != '\0') return;
   const std::string text = format_message(number, detail);
   std::memcpy(g_message.text.data(), text.c_str(), text.size() + 1);
+  g_message.pending_number = number;
+  g_message.pending_detail = std::string(detail);
 }
 
 bool take_message(char* result, std::size_t capacity) {
@@ -86,5 +90,7 @@ void clear_message() { g_message.text[0] = '\0'; }
 bool message_pending() { return g_message.text[0] != '\0'; }
 std::string_view pending_message() { return g_message.text.data(); }
 int last_error_number() { return g_message.last_number; }
+int pending_number() { return message_pending() ? g_message.pending_number : 0; }
+std::string_view pending_detail() { return message_pending() ? std::string_view(g_message.pending_detail) : std::string_view{}; }
 
 }  // namespace kovo

@@ -35,6 +35,9 @@ void clear_message();
 bool message_pending();
 std::string_view pending_message();
 int last_error_number();
+// The number and detail of the pending message (0 and empty when none).
+int pending_number();
+std::string_view pending_detail();
 
 // Builds the text of a report without touching the buffer: the prefix, the
 // message string (numbers above 1) and " - detail", cut to the buffer size.

@@ -9,6 +9,7 @@
 #include "entry/settings.h"
 #include "requests/field_names.h"
 #include "requests/record_sources.h"
+#include "spec/account_code.h"
 #include "spec/account_walk.h"
 #include "spec/text_util.h"
 
@@ -62,18 +63,6 @@ int account_field(std::string_view company_id, const std::string& specifier, int
     case kAccountOrigin: answer = account.type.compare("300") < 0 ? "Balance Sheet" : "P/L"; return 0;
     default: report(kNotSupported); return kNotSupported;
   }
-}
-
-// The code of a balance record written with hyphens between its segments.
-std::string hyphenated(std::string_view code, const specifier::AccountStructure& s) {
-  std::string out;
-  std::size_t at = 0;
-  for (int i = 0; i < s.segment_count; ++i) {
-    if (i) out += '-';
-    if (at < code.size()) out += std::string(code.substr(at, static_cast<std::size_t>(s.width[i])));
-    at += static_cast<std::size_t>(s.width[i]);
-  }
-  return trimmed(out);
 }
 
 std::vector<std::string> parts_of(const std::string& text) {
@@ -183,7 +172,7 @@ int sdesc_request(std::string_view arguments, std::string& result) {
     const int status = walk.first(std::move(list), year);
     if (status == specifier::kNoMore) return 0;
     if (status != specifier::kFound) return failure_answer(result), status;
-    account_text = hyphenated(source.code(), c->structure);
+    account_text = specifier::hyphenated_code(source.code(), c->structure);
   }
   const auto parts = parts_of(account_text);
   const std::string value = account_text.find('-') != std::string::npos &&

@@ -11,9 +11,34 @@
 
 namespace kovo::testing {
 
+// The connector's stored settings (the registry of the test prefix) are
+// shared by every test process: tests that load the connector, and so may
+// read or write them, hold this lock from construction to destruction.
+class SettingsLock {
+ public:
+  SettingsLock() : mutex_(CreateMutexA(nullptr, FALSE, "KovoTestConnectorSettings")) {
+    if (mutex_) WaitForSingleObject(mutex_, 120000);
+  }
+  ~SettingsLock() {
+    if (!mutex_) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  SettingsLock(const SettingsLock&) = delete;
+  SettingsLock& operator=(const SettingsLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+// The registry key of the connector's settings.
+inline constexpr char kSettingsKey[] = "SOFTWARE\\Talvik Systems Corporation\\Kovo\\4.0\\Kovo for LEDRA5";
+
 // The library loaded into the test process, as the server loads it.
 class ConnectorInProcess : public ::testing::Test {
  protected:
+  SettingsLock settings_lock_;
+
   using InterfaceFn = int(WINAPI*)(int, const char*, char*);
   using VoidFn = int(WINAPI*)();
   using FixFn = int(WINAPI*)(MSG*);

@@ -12,16 +12,9 @@
 namespace fs = std::filesystem;
 using kovo::testing::bin_folder;
 using kovo::testing::run_program;
+using kovo::testing::source_file;
 
 namespace {
-
-// The source tree as Windows sees it (drive Z: is the machine's root).
-std::string source_file(const std::string& relative) {
-  std::string path = std::string("Z:") + KOVO_SOURCE_ROOT + "/" + relative;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
 struct LedgerToolTest : ::testing::Test {
   void SetUp() override {

@@ -88,6 +88,14 @@ inline ProgramResult run_program(const std::string& command_line, const std::str
   return result;
 }
 
+// A file of the source tree as Windows sees it (drive Z: is the machine's root).
+inline std::string source_file(const std::string& relative) {
+  std::string path = std::string("Z:") + KOVO_SOURCE_ROOT + "/" + relative;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
 // Runs kovo-cli.exe with the given arguments.
 inline ProgramResult run_console(const std::string& arguments, const std::string& input = {}) {
   return run_program("\"" + bin_folder() + "kovo-cli.exe\" " + arguments, input);
