@@ -35,10 +35,13 @@ class BoxWatcher {
  private:
   static BOOL CALLBACK visit(HWND window, LPARAM self_pointer) {
     auto* self = reinterpret_cast<BoxWatcher*>(self_pointer);
-    char class_name[32] = {}, caption[64] = {}, text[1024] = {};
+    char class_name[32] = {}, text[1024] = {};
+    wchar_t caption[64] = {};
+    // Neither call sends a message to the window, whose thread may be
+    // waiting for this one.
     GetClassNameA(window, class_name, sizeof class_name);
-    GetWindowTextA(window, caption, sizeof caption);
-    if (std::string(class_name) != "#32770" || std::string(caption) != "Kovo [CYMA]" || !IsWindowVisible(window))
+    InternalGetWindowText(window, caption, 64);
+    if (std::string(class_name) != "#32770" || std::wstring(caption) != L"Kovo [CYMA]" || !IsWindowVisible(window))
       return TRUE;
     if (self->answered_ == window) return TRUE;
     GetDlgItemTextA(window, 0xFFFF, text, sizeof text);

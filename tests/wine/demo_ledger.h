@@ -1,10 +1,12 @@
-// The bundled demo ledger built by the ledger tool into a fresh system
-// folder for one test, and removed afterwards.
+// The bundled demo ledger built by the ledger tool for the tests that only
+// read it. It is built once into a folder named after the description and
+// the tool, and shared by every test process after that.
 #pragma once
 
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "program_runner.h"
@@ -15,17 +17,29 @@ class DemoLedger {
  public:
   DemoLedger() {
     namespace fs = std::filesystem;
-    system_ = (fs::temp_directory_path() / ("kovo-demo-" + std::to_string(GetCurrentProcessId()))).string();
-    fs::remove_all(system_);
-    const auto run = run_program("\"" + bin_folder() + "kovo-ledger.exe\" build \"" +
-                                     source_file("examples/demo.json") + "\" \"" + system_ + "\"",
-                                 {}, 120000);
-    built_ = run.exit_code == 0;
-    errors_ = run.errors;
-  }
-  ~DemoLedger() {
-    std::error_code ignored;
-    std::filesystem::remove_all(system_, ignored);
+    const std::string description = source_file("examples/demo.json");
+    const std::string tool = bin_folder() + "kovo-ledger.exe";
+    std::error_code ec;
+    const auto stamp = [&](const std::string& file) {
+      return std::to_string(fs::last_write_time(file, ec).time_since_epoch().count() % 1000000007);
+    };
+    system_ = (fs::temp_directory_path() / ("kovo-demo-" + stamp(description) + "-" + stamp(tool))).string();
+    const std::string marker = system_ + "\\built";
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "KovoTestDemoLedger");
+    if (lock) WaitForSingleObject(lock, 180000);
+    if (fs::exists(marker, ec)) {
+      built_ = true;
+    } else {
+      fs::remove_all(system_, ec);
+      const auto run = run_program("\"" + tool + "\" build \"" + description + "\" \"" + system_ + "\"", {}, 120000);
+      built_ = run.exit_code == 0;
+      errors_ = run.errors;
+      if (built_) std::ofstream(marker) << "built\n";
+    }
+    if (lock) {
+      ReleaseMutex(lock);
+      CloseHandle(lock);
+    }
   }
   DemoLedger(const DemoLedger&) = delete;
   DemoLedger& operator=(const DemoLedger&) = delete;

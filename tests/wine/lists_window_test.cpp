@@ -24,6 +24,7 @@ class ListsWindow : public ConnectorInProcess {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ledger_.built()) << ledger_.errors();
+    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // start from the defaults
     ConnectorInProcess::SetUp();
   }
   void TearDown() override {
@@ -64,8 +65,9 @@ TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {
   int status = -1;
   const std::string natural = call(19, ("noshow=1,NoClipboard=1, MOREDATA=0, List=natural,System=" + ledger_.system()).c_str(), &status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(natural.substr(0, 41), "'1000\tCash - Operating\r\n'1010\tPetty Cash\r\n");
-  EXPECT_EQ(natural.substr(natural.size() - 36), "'7100\tBank Charges\r\nKovoListDone\r\n");
+  EXPECT_EQ(natural.rfind("'1000\tCash - Operating\r\n'1010\tPetty Cash\r\n", 0), 0u) << natural;
+  const std::string end = "'7100\tBank Charges\r\nKovoListDone\r\n";
+  EXPECT_EQ(natural.substr(natural.size() - end.size()), end);
   EXPECT_EQ(list("NoShow=1,NoClipboard=1,MoreData=0,List=2"),
             "'10\tProduction\r\n'20\tSales\r\n'30\tAdministration\r\nKovoListDone\r\n");
   EXPECT_EQ(list("NoShow=1,NoClipboard=1,List=Dept;Account;#Cash#+10*"), "'Cash\r\n'10\tProduction\r\nKovoListDone\r\n");
@@ -85,7 +87,7 @@ TEST_F(ListsWindow, NoShowShowsNoBoxButTheFailureReachesTheResult) {
   EXPECT_EQ(list("NoShow=2,NoClipboard=1,MoreData=1,Company=ZZZ"), "KovoListDone\r\n");
   // Without NoClipboard the list goes to the clipboard, silently.
   set_clipboard_text("marker");
-  EXPECT_EQ(list("NoShow=1,List=BWB Headers,Company=DEMO"), "\r\n");
+  EXPECT_EQ(list("NoShow=1,NoClipboard=0,List=BWB Headers,Company=DEMO"), "\r\n");
   EXPECT_EQ(clipboard_text(),
             "'ACCOUNT\t'DESCRIPTION\t'ORIGIN\t'1\t'2\t'3\t'4\t'5\t'6\t'7\t'8\t'9\t'10\t'11\t'12\t'13\r\n");
   pump();
@@ -172,6 +174,39 @@ TEST_F(ListsWindow, KeyboardNavigationThroughTheServersLoop) {
   EXPECT_EQ(GetFocus(), GetDlgItem(window, kTranspose)) << "Tab skips the disabled fields";
   press_key(VK_ESCAPE);
   EXPECT_FALSE(IsWindow(window)) << "Escape quits";
+}
+
+}  // namespace
+
+namespace {
+
+// The list command through the console, as the server passes it: the
+// command as an execute (result buffer for the list command only) and as a
+// request item (the add-in's list requests).
+TEST(ListsConsole, ListRequestsWithContinuation) {
+  kovo::testing::SettingsLock lock;
+  DemoLedger ledger;
+  ASSERT_TRUE(ledger.built()) << ledger.errors();
+  const std::string system = ",System=" + ledger.system();
+  const std::string input = "[KovoLIST(NOSHOW=1,NoClipboard=1, MOREDATA=0, List=Dept" + system + ")]\n" +
+                            "[KOVOLIST(NOSHOW=1,NOCLIPBOARD=1, MOREDATA=1, LIST=DEPT)]\n" +
+                            "[KovoLIST(NOSHOW=1,NoClipboard=1, MOREDATA=0, List=BWB Headers)]\n" +
+                            "[KovoLIST(NOSHOW=1,NoClipboard=1, MOREDATA=0, List=reset)]\n" +
+                            "[KovoLIST(NOSHOW=1,NoClipboard=1, MOREDATA=0, List=Natural;Dept;#Sales#+20)]\n";
+  const auto run = kovo::testing::run_console("", input);
+  RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
+  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  EXPECT_EQ(run.output,
+            "0\t'10\\tProduction\\r\\n'20\\tSales\\r\\n'30\\tAdministration\\r\\nKovoListDone\\r\\n\n"
+            "0\tKovoListDone\\r\\n\n"
+            "0\t'ACCOUNT\\r\\n'DESCRIPTION\\r\\n'ORIGIN\\r\\n'1\\r\\n'2\\r\\n'3\\r\\n'4\\r\\n'5\\r\\n'6\\r\\n'7\\r\\n'8\\r\\n'9\\r\\n"
+            "'10\\r\\n'11\\r\\n'12\\r\\n'13\\r\\nKovoListDone\\r\\n\n"
+            "0\tKovoListDone\\r\\n\n"
+            "0\t'Sales\\r\\n'4000\\tProduct Sales\\r\\n'4100\\tService Revenue\\r\\n'4900\\tSales Discounts\\r\\n"
+            "'5000\\tMaterials\\r\\n'5100\\tDirect Labor\\r\\n'5200\\tManufacturing Overhead\\r\\n'6000\\tSalaries\\r\\n"
+            "'6100\\tRent\\r\\n'6200\\tUtilities\\r\\n'6300\\tOffice Supplies\\r\\n'6400\\tTravel\\r\\n'6500\\tAdvertising\\r\\n"
+            "'6600\\tInsurance\\r\\n'6700\\tDepreciation\\r\\n'6800\\tRepairs and Maintenance\\r\\n'6900\\tInterest Expense\\r\\n"
+            "'7000\\tOther Income\\r\\n'7100\\tBank Charges\\r\\nKovoListDone\\r\\n\n");
 }
 
 }  // namespace
