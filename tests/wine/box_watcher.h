@@ -13,17 +13,17 @@
 
 namespace kovo::testing {
 
-class BoxWatcher {
+class InProcessBoxWatcher {
  public:
-  explicit BoxWatcher(int answer = IDOK) : thread_id_(GetCurrentThreadId()), answer_(answer) {
+  explicit InProcessBoxWatcher(int answer = IDOK) : thread_id_(GetCurrentThreadId()), answer_(answer) {
     worker_ = std::thread([this] {
       while (!done_) {
-        EnumThreadWindows(thread_id_, &BoxWatcher::visit, reinterpret_cast<LPARAM>(this));
+        EnumThreadWindows(thread_id_, &InProcessBoxWatcher::visit, reinterpret_cast<LPARAM>(this));
         Sleep(20);
       }
     });
   }
-  ~BoxWatcher() {
+  ~InProcessBoxWatcher() {
     done_ = true;
     worker_.join();
   }
@@ -34,7 +34,7 @@ class BoxWatcher {
 
  private:
   static BOOL CALLBACK visit(HWND window, LPARAM self_pointer) {
-    auto* self = reinterpret_cast<BoxWatcher*>(self_pointer);
+    auto* self = reinterpret_cast<InProcessBoxWatcher*>(self_pointer);
     char class_name[32] = {}, text[1024] = {};
     wchar_t caption[64] = {};
     // Neither call sends a message to the window, whose thread may be

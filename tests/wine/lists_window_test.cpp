@@ -9,7 +9,7 @@
 #include "connector_fixture.h"
 #include "demo_ledger.h"
 
-using kovo::testing::BoxWatcher;
+using kovo::testing::InProcessBoxWatcher;
 using kovo::testing::clipboard_text;
 using kovo::testing::ConnectorInProcess;
 using kovo::testing::DemoLedger;
@@ -61,7 +61,7 @@ class ListsWindow : public ConnectorInProcess {
 };
 
 TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {
-  BoxWatcher boxes;
+  InProcessBoxWatcher boxes;
   int status = -1;
   const std::string natural = call(19, ("noshow=1,NoClipboard=1, MOREDATA=0, List=natural,System=" + ledger_.system()).c_str(), &status);
   EXPECT_EQ(status, 0);
@@ -82,7 +82,7 @@ TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {
 }
 
 TEST_F(ListsWindow, NoShowShowsNoBoxButTheFailureReachesTheResult) {
-  BoxWatcher boxes;
+  InProcessBoxWatcher boxes;
   EXPECT_EQ(list("NoShow=1,NoClipboard=1,List=Dept,Company=ZZZ"), "Kovo [CYMA] No such company: - ZZZ\r\n");
   EXPECT_EQ(list("NoShow=2,NoClipboard=1,MoreData=1,Company=ZZZ"), "KovoListDone\r\n");
   // Without NoClipboard the list goes to the clipboard, silently.
@@ -121,7 +121,7 @@ TEST_F(ListsWindow, TheUsersWindowDrivenByMessages) {
   EXPECT_EQ(SendDlgItemMessageA(window, kIs, CB_GETCOUNT, 0, 0), 41) << "Is: holds the values of Account";
   SetDlgItemTextA(window, kIs, "1*");
 
-  BoxWatcher boxes;
+  InProcessBoxWatcher boxes;
   set_clipboard_text("marker");
   click(window, IDOK);
   EXPECT_EQ(clipboard_text(), "'10\tProduction\r\n");
@@ -151,7 +151,7 @@ TEST_F(ListsWindow, TheUsersWindowDrivenByMessages) {
 TEST_F(ListsWindow, QuitDuringAFillClosesSafelyAfterIt) {
   HWND window = open_window("Selected List=0,List Segment Segment=Dept,List Segment Where=Account,List Segment Is=1*");
   ASSERT_TRUE(window);
-  BoxWatcher boxes;
+  InProcessBoxWatcher boxes;
   set_clipboard_text("marker");
   PostMessageA(window, WM_COMMAND, IDCANCEL, 0);  // waiting in the queue when the fill looks
   SendMessageA(window, WM_COMMAND, IDOK, 0);
