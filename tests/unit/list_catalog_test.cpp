@@ -2,6 +2,8 @@
 // the period phrases the period list offers.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "entry/messages.h"
 #include "spec/period.h"
 #include "spec/period_range.h"
@@ -92,6 +94,36 @@ TEST(ListNames, CriteriaHeadingsGroupsAndAlternatives) {
   EXPECT_EQ(criteria[2].alternatives, (std::vector<std::string>{"20", "30"})) << "a + inside parentheses joins";
   EXPECT_EQ(criteria[3].alternatives, (std::vector<std::string>{"4*", "5*"}));
   EXPECT_EQ(criteria[4].alternatives, (std::vector<std::string>{"#"})) << "a lone # is no heading";
+}
+
+// Mutated list requests: every request resolves to a list within the
+// segments or to none, and criteria never carry an empty alternative.
+TEST(ListNames, MutatedRequestsResolveWithinTheSegments) {
+  std::mt19937 random(14022026);
+  const std::vector<std::string> seeds = {"Natural;Dept;#Sales#+4*+(10+20)", "2;1;10..20", "Accounts",
+                                          "Dept;(None);x", "Segment 3;Account;1*,2*"};
+  const std::string alphabet = "abcdeNSt 0123;+#(),*?.-";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = seeds[random() % seeds.size()];
+    for (int e = 1 + static_cast<int>(random() % 6); e > 0; --e) {
+      const std::size_t at = random() % (text.size() + 1);
+      const char c = random() % 6 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+      if (random() % 3 == 0 && at < text.size()) text.erase(at, 1);
+      else text.insert(at, 1, c);
+    }
+    const auto request = parse_list_request(text, kNames, 1 + static_cast<int>(random() % 4));
+    if (request && request->is_segment_list()) {
+      EXPECT_LT(request->segment(), 3) << text;
+      EXPECT_LT(request->where_segment, 3) << text;
+    }
+    for (const auto& criterion : parse_criteria(text)) {
+      EXPECT_NE(criterion.heading, !criterion.alternatives.empty()) << text;
+      for (const auto& alternative : criterion.alternatives) {
+        EXPECT_FALSE(alternative.empty()) << text;
+        EXPECT_EQ(alternative.find_first_of(",+"), std::string::npos) << text;
+      }
+    }
+  }
 }
 
 TEST(ListNames, EveryOfferedPeriodPhraseAnswers) {

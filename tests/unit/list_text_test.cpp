@@ -1,6 +1,8 @@
 // Lists written out: the clipboard table and the chunked result text.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 #include <vector>
 
@@ -128,6 +130,33 @@ TEST(ListResult, LongItemsNeverOverflowTheResultBuffer) {
   }
   ASSERT_EQ(read.size(), items.size());
   EXPECT_EQ(read.back(), "'" + items.back() + "\td" + items.back());
+}
+
+// Lists of random lengths and item sizes: every chunk fits the result buffer
+// and the chunks read back, repeats dropped, to exactly the list.
+TEST(ListResult, RandomListsReadBackWhole) {
+  std::mt19937 random(15500);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> items;
+    const int count = static_cast<int>(random() % 2000);
+    for (int i = 0; i < count; ++i)
+      items.push_back(std::to_string(i) + std::string(random() % (random() % 10 == 0 ? 700 : 40), 'x'));
+    ListTransfer transfer;
+    transfer.start(list_of(items, random() % 2 == 0));
+    std::vector<std::string> read;
+    for (int chunks = 0;; ++chunks) {
+      ASSERT_LT(chunks, 200);
+      const std::string chunk = transfer.next_chunk();
+      ASSERT_LE(chunk.size() + 3, kChunkCapacity) << "with the command's line end and terminator";
+      if (chunk == "KovoListDone") break;
+      for (const auto& line : lines_of(chunk)) {
+        if (line == "KovoListDone") continue;
+        const std::string item = line.substr(1, line.find('\t') - 1);
+        if (read.empty() || read.back() != item) read.push_back(item);
+      }
+    }
+    ASSERT_EQ(read, items) << round;
+  }
 }
 
 }  // namespace
