@@ -137,10 +137,25 @@ class BoxWatcher {
   std::thread thread_;
 };
 
+// Ends every server left running, by an earlier case that failed half-way:
+// its mutex and service would stand in the way of the next.
+inline void end_stray_servers() {
+  while (HWND window = FindWindowA("KovoMainServerClass", nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) return;
+    TerminateProcess(process, 98);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+}
+
 // A folder with Kovo.exe and chosen libraries; the server started from it.
 class ServerFolder {
  public:
-  explicit ServerFolder(const std::string& name) {
+  explicit ServerFolder(const std::string& name, bool first = true) {
+    if (first) end_stray_servers();
     path_ = fs::temp_directory_path() / ("kovo-server-" + name + "-" + std::to_string(GetCurrentProcessId()));
     fs::remove_all(path_);
     fs::create_directories(path_);
@@ -181,9 +196,10 @@ class ServerFolder {
       return false;
     watcher_ = std::make_unique<BoxWatcher>(process_.dwProcessId);
     if (!wait_for_service) return true;
+    // Serving, and this server: its own window is up.
     return wait_for([&] {
       dde::Client probe;
-      return probe.connect("Kovo", "Kovo") || exited();
+      return (window() && probe.connect("Kovo", "Kovo")) || exited();
     }) && !exited();
   }
   bool exited(int timeout_ms = 0) const {

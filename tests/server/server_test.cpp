@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -115,24 +116,17 @@ TEST_F(EchoServer, NoShowQuietsOnlyTheCommandThatCarriesIt) {
 
 TEST_F(EchoServer, ConversationTableHoldsTwoHundred) {
   ASSERT_TRUE(folder_.start());
-  Client owner;
-  HSZ service = DdeCreateStringHandleA(owner.instance(), "Kovo", CP_WINANSI);
-  HSZ topic = DdeCreateStringHandleA(owner.instance(), "LEDRA5", CP_WINANSI);
-  std::vector<HCONV> open;
+  // One client instance a conversation, as 200 spreadsheets would hold them.
+  std::vector<std::unique_ptr<Client>> open;
   for (int i = 0; i < 200; ++i) {
-    HCONV c = DdeConnect(owner.instance(), service, topic, nullptr);
-    ASSERT_NE(c, nullptr) << "conversation " << i + 1;
-    open.push_back(c);
+    open.push_back(std::make_unique<Client>());
+    ASSERT_TRUE(open.back()->connect("Kovo", "LEDRA5")) << "conversation " << i + 1;
   }
-  EXPECT_EQ(DdeConnect(owner.instance(), service, topic, nullptr), nullptr) << "the 201st is refused";
-  DdeDisconnect(open.back());
-  open.pop_back();
-  HCONV again = nullptr;
-  EXPECT_TRUE(wait_for([&] { return (again = DdeConnect(owner.instance(), service, topic, nullptr)) != nullptr; }));
-  if (again) open.push_back(again);
-  for (HCONV c : open) DdeDisconnect(c);
-  DdeFreeStringHandle(owner.instance(), service);
-  DdeFreeStringHandle(owner.instance(), topic);
+  Client refused;
+  EXPECT_FALSE(refused.connect("Kovo", "LEDRA5")) << "the 201st is refused";
+  open.back()->disconnect();
+  EXPECT_TRUE(wait_for([&] { return refused.connect("Kovo", "LEDRA5"); })) << "a freed slot takes a new one";
+  EXPECT_EQ(ask(refused, "gl"), "code 100 []\r\n");
 }
 
 TEST_F(EchoServer, CloseCommandWaitsForTheLastConversation) {
@@ -184,7 +178,7 @@ TEST_F(EchoServer, HiddenServerClosesWithConversationsOpen) {
 
 TEST_F(EchoServer, ASecondStartExitsSilently) {
   ASSERT_TRUE(folder_.start());
-  ServerFolder second("second");
+  ServerFolder second("second", false);
   second.add_plain_connector();
   ASSERT_TRUE(second.start({}, false));
   EXPECT_TRUE(second.exited(kTimeout));

@@ -16,6 +16,23 @@ bool ends_with(const std::string& text, std::string_view tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Starts the server detached from the console's standard streams, so that
+// whoever reads the console's output is not kept waiting by the server.
+bool start_server(const std::string& program) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  PROCESS_INFORMATION process{};
+  std::string line = "\"" + program + "\"";
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &startup,
+                      &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 }  // namespace
 
 bool sent_as_request(const std::string& command) {
@@ -36,7 +53,7 @@ bool DdeSession::open(const std::string& program_folder) {
   }
   if (!connect_generic()) {
     const std::string server = program_folder + "Kovo.exe";
-    if (WinExec(server.c_str(), SW_SHOWMINNOACTIVE) < 32) {
+    if (!start_server(server)) {
       error_ = "the server " + server + " could not be started";
       return false;
     }
