@@ -75,6 +75,8 @@ class BoxWatcher {
   }
   // Line of the connector list to choose; -1 cancels the dialog.
   std::atomic<int> pick_line{0};
+  // While set, boxes are recorded but left open.
+  std::atomic<bool> hold{false};
 
  private:
   void run() {
@@ -108,6 +110,7 @@ class BoxWatcher {
       Sleep(100);
       return;
     }
+    if (hold && window == held_) return;
     SeenBox box;
     char text[2048] = {};
     GetWindowTextA(window, text, sizeof text);
@@ -118,6 +121,11 @@ class BoxWatcher {
     int answer = IDOK;
     {
       std::lock_guard lock(mutex_);
+      if (hold) {
+        held_ = window;
+        seen_.push_back(box);
+        return;
+      }
       if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -134,6 +142,7 @@ class BoxWatcher {
   std::mutex mutex_;
   std::vector<SeenBox> seen_;
   std::deque<int> answers_;
+  HWND held_ = nullptr;
   std::thread thread_;
 };
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,24 @@ TEST_F(EchoServer, NoShowQuietsOnlyTheCommandThatCarriesIt) {
   EXPECT_EQ(boxes[0].text, "The command, request was not processed - NOSHOW=0");
   EXPECT_EQ(boxes[1].text, "The command, request was not processed - y");
   EXPECT_EQ(boxes[2].text, "The command sent is unknown to kovo - [NOSUCH(NOSHOW=1)]") << "shown despite NOSHOW";
+}
+
+TEST_F(EchoServer, NoRequestReachesTheConnectorWhileABoxIsUp) {
+  ASSERT_TRUE(folder_.start());
+  folder_.watcher().hold = true;
+  // One client's command raises a box and waits for it on a thread of its own.
+  std::thread commander([] {
+    Client client;
+    if (client.connect("Kovo", "LEDRA5")) client.execute("[REPORT(x)]", 30000);
+  });
+  ASSERT_TRUE(wait_for([&] { return !folder_.watcher().boxes().empty(); }));
+  Client other;
+  ASSERT_TRUE(other.connect("Kovo", "LEDRA5"));
+  EXPECT_FALSE(other.request_text("GL;1", kTimeout).has_value()) << "refused, not run inside the box";
+  folder_.watcher().hold = false;
+  commander.join();
+  EXPECT_EQ(ask(other, "GL;2"), "code 100 [2]\r\n") << "served again once the box is gone";
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ECHO32.DLL:10|x|null", "ECHO32.DLL:100|2|buffer"}));
 }
 
 TEST_F(EchoServer, ConversationTableHoldsTwoHundred) {
