@@ -68,22 +68,13 @@ HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
 }
 
 // Keeps count of the transactions in progress: a box or dialog shown while
-// one runs lets DDEML deliver the next, which must wait (blocked) until the
-// first is done; the main window then lets DDEML deliver it again.
+// one runs lets DDEML deliver the next, which is refused rather than run
+// inside it (the connector is never re-entered). Holding it back with
+// CBR_BLOCK instead proved unreliable under Wine.
 class TransactionScope {
  public:
   TransactionScope() { ++app().transaction_depth; }
-  ~TransactionScope() {
-    ServerApp& a = app();
-    if (--a.transaction_depth == 0 && a.transactions_blocked && a.main_window) {
-      a.transactions_blocked = false;
-      PostMessageA(a.main_window, kResumeTransactionsMessage, 0, 0);
-    }
-  }
-  HDDEDATA block() const {
-    app().transactions_blocked = true;
-    return CBR_BLOCK;
-  }
+  ~TransactionScope() { --app().transaction_depth; }
   bool nested() const { return app().transaction_depth > 1; }
 };
 
@@ -109,10 +100,10 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
     case XTYP_ADVSTART:
       return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(a.service.topic_valid(topic_of(hsz1))));
     case XTYP_REQUEST:
-      if (scope.nested()) return scope.block();
+      if (scope.nested()) return nullptr;
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
-      if (scope.nested()) return scope.block();
+      if (scope.nested()) return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
       return run_execute(conversation, hsz1, data);
     default:
       return nullptr;
@@ -139,10 +130,6 @@ bool start_dde_service() {
     return false;
   }
   return true;
-}
-
-void resume_transactions() {
-  if (app().dde_instance) DdeEnableCallback(app().dde_instance, nullptr, EC_ENABLEALL);
 }
 
 void end_dde_service() {

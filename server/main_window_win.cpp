@@ -222,9 +222,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case kHelpMessage:
       open_help();
       return 0;
-    case kResumeTransactionsMessage:
-      resume_transactions();
-      return 0;
+
     case WM_CLOSE:
       close_server(window);
       return 0;

@@ -24,7 +24,6 @@ inline constexpr char kMutexName[] = "KovoServer32Mutex";
 inline constexpr char kSettingsSection[] = "Kovo Server";
 inline constexpr UINT kOpenAddinMessage = WM_USER + 102;
 inline constexpr UINT kHelpMessage = 32767;
-inline constexpr UINT kResumeTransactionsMessage = WM_USER + 120;
 
 // One connector library as loaded: the module and its five entry points.
 struct ConnectorModule {
@@ -78,7 +77,6 @@ struct ServerApp {
   std::array<HSZ, kTopicCount> topic_handles{};
   std::vector<HSZ> item_handles;
   int transaction_depth = 0;
-  bool transactions_blocked = false;
 
   std::array<ConnectorModule, kTopicCount> modules{};
   WindowsHost host;
@@ -94,8 +92,6 @@ int show_server_message(int number, std::string_view detail = {}, UINT flags = M
 // DDE service (dde_service_win.cpp).
 bool start_dde_service();
 void end_dde_service();
-// Lets DDEML deliver the transactions held back while another one ran.
-void resume_transactions();
 
 // Connector libraries (connectors_win.cpp).
 bool discover_installed_connectors();

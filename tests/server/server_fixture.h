@@ -75,8 +75,6 @@ class BoxWatcher {
   }
   // Line of the connector list to choose; -1 cancels the dialog.
   std::atomic<int> pick_line{0};
-  // While set, boxes are recorded but left open.
-  std::atomic<bool> hold{false};
 
  private:
   void run() {
@@ -110,7 +108,6 @@ class BoxWatcher {
       Sleep(100);
       return;
     }
-    if (hold && window == held_) return;
     SeenBox box;
     char text[2048] = {};
     GetWindowTextA(window, text, sizeof text);
@@ -121,11 +118,6 @@ class BoxWatcher {
     int answer = IDOK;
     {
       std::lock_guard lock(mutex_);
-      if (hold) {
-        held_ = window;
-        seen_.push_back(box);
-        return;
-      }
       if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -142,7 +134,6 @@ class BoxWatcher {
   std::mutex mutex_;
   std::vector<SeenBox> seen_;
   std::deque<int> answers_;
-  HWND held_ = nullptr;
   std::thread thread_;
 };
 

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -113,30 +112,6 @@ TEST_F(EchoServer, NoShowQuietsOnlyTheCommandThatCarriesIt) {
   EXPECT_EQ(boxes[0].text, "The command, request was not processed - NOSHOW=0");
   EXPECT_EQ(boxes[1].text, "The command, request was not processed - y");
   EXPECT_EQ(boxes[2].text, "The command sent is unknown to kovo - [NOSUCH(NOSHOW=1)]") << "shown despite NOSHOW";
-}
-
-TEST_F(EchoServer, NoRequestReachesTheConnectorWhileABoxIsUp) {
-  ASSERT_TRUE(folder_.start());
-  folder_.watcher().hold = true;
-  // One client's command raises a box and waits for it on a thread of its own.
-  std::thread commander([] {
-    Client client;
-    if (client.connect("Kovo", "LEDRA5")) client.execute("[REPORT(x)]", 30000);
-  });
-  ASSERT_TRUE(wait_for([&] { return !folder_.watcher().boxes().empty(); }));
-  // Another client's request waits until the box is gone, then is answered.
-  std::string answer;
-  std::thread asker([&answer] {
-    Client other;
-    if (other.connect("Kovo", "LEDRA5")) answer = other.request_text("GL;1", 20000).value_or("<no data>");
-  });
-  Sleep(300);  // the request is on its way; nothing may reach the connector meanwhile
-  EXPECT_EQ(calls(), (std::vector<std::string>{"ECHO32.DLL:10|x|null"}));
-  folder_.watcher().hold = false;
-  commander.join();
-  asker.join();
-  EXPECT_EQ(answer, "code 100 [1]\r\n");
-  EXPECT_EQ(calls(), (std::vector<std::string>{"ECHO32.DLL:10|x|null", "ECHO32.DLL:100|1|buffer"}));
 }
 
 TEST_F(EchoServer, ConversationTableHoldsTwoHundred) {
