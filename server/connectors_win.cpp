@@ -92,6 +92,15 @@ class CurrentDirectory {
   bool saved_ = false;
 };
 
+// Counts a connector call in progress, so that no transaction re-enters it.
+class ConnectorCall {
+ public:
+  ConnectorCall() { ++app().connector_depth; }
+  ~ConnectorCall() { --app().connector_depth; }
+  ConnectorCall(const ConnectorCall&) = delete;
+  ConnectorCall& operator=(const ConnectorCall&) = delete;
+};
+
 }  // namespace
 
 std::string version_string(const std::string& path, const char* name,
@@ -117,6 +126,7 @@ bool WindowsHost::load_connector(std::size_t topic) {
   if (m.module) return true;
   const ConnectorEntry& entry = a.service.entry(topic);
   const CurrentDirectory in_start_directory(a.start_directory);
+  const ConnectorCall in_connector;
   HMODULE module = entry.path.empty() ? nullptr : LoadLibraryA(entry.path.c_str());
   if (!module) {
     const DWORD error = entry.path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
@@ -147,6 +157,7 @@ bool WindowsHost::has_clip_to_dde(std::size_t topic) const { return app().module
 int WindowsHost::call_connector(std::size_t topic, int code, const char* arguments, char* result) {
   const ConnectorModule& m = app().modules[topic];
   if (!m.interface_fn) return 1;
+  const ConnectorCall in_connector;
   return m.interface_fn(code, arguments, result);
 }
 
@@ -157,6 +168,7 @@ bool unload_all_connectors() {
   for (std::size_t topic = 0; topic < kTopicCount; ++topic) {
     ConnectorModule& m = a.modules[topic];
     if (!m.module) continue;
+    const ConnectorCall in_connector;
     if (m.cleanup && m.cleanup() == 1) {
       refused[topic] = any_refused = true;
       continue;

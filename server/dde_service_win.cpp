@@ -67,16 +67,12 @@ HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
   return reinterpret_cast<HDDEDATA>(ack == Ack::kProcessed ? DDE_FACK : DDE_FNOTPROCESSED);
 }
 
-// Keeps count of the transactions in progress: a box or dialog shown while
-// one runs lets DDEML deliver the next, which is refused rather than run
-// inside it (the connector is never re-entered). Holding it back with
-// CBR_BLOCK instead proved unreliable under Wine.
-class TransactionScope {
- public:
-  TransactionScope() { ++app().transaction_depth; }
-  ~TransactionScope() { --app().transaction_depth; }
-  bool nested() const { return app().transaction_depth > 1; }
-};
+// A box or dialog shown while a transaction runs lets DDEML deliver the
+// next one. Other clients are served then, except while a connector call is
+// in progress (a connector's own box): the connector is never re-entered,
+// and such a transaction is refused. (Holding it back with CBR_BLOCK proved
+// unreliable under Wine.)
+bool connector_busy() { return app().connector_depth > 0; }
 
 }  // namespace
 
@@ -84,7 +80,6 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
                               ULONG_PTR, ULONG_PTR) {
   if (format != 0 && format != CF_TEXT) return nullptr;
   ServerApp& a = app();
-  const TransactionScope scope;
   a.service.begin_transaction();
   switch (type) {
     case XTYP_CONNECT:
@@ -100,10 +95,10 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
     case XTYP_ADVSTART:
       return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(a.service.topic_valid(topic_of(hsz1))));
     case XTYP_REQUEST:
-      if (scope.nested()) return nullptr;
+      if (connector_busy()) return nullptr;
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
-      if (scope.nested()) return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
+      if (connector_busy()) return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
       return run_execute(conversation, hsz1, data);
     default:
       return nullptr;

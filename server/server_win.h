@@ -76,7 +76,7 @@ struct ServerApp {
   HSZ service_handle = nullptr;
   std::array<HSZ, kTopicCount> topic_handles{};
   std::vector<HSZ> item_handles;
-  int transaction_depth = 0;
+  int connector_depth = 0;  // connector calls in progress (loading included)
 
   std::array<ConnectorModule, kTopicCount> modules{};
   WindowsHost host;
