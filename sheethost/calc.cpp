@@ -195,6 +195,12 @@ void Calculator::collect(const Sheet* only, bool all, std::vector<Cell*>& pendin
     if (!cell || !in_scope(*cell)) continue;
     if (all || cell->dirty || is_volatile(*cell)) mark_pending(*cell, queue);
   }
+  if (all) {
+    // Everything is calculated: nothing to spread.
+    pending = std::move(queue);
+    changed_.clear();
+    return;
+  }
   // Everything that reads a changed cell or a formula about to change.
   auto spread = [&](Sheet& sheet, int row, int col) {
     index_.dependents(sheet, row, col, [&](Cell* d) {
@@ -271,7 +277,8 @@ void Calculator::run_pass(std::vector<Cell*>& pending) {
   evaluations_ = 0;
   completed_.clear();
   // Chain order: the order of the previous pass.
-  std::sort(pending.begin(), pending.end(), [](const Cell* a, const Cell* b) { return a->slot < b->slot; });
+  auto by_slot = [](const Cell* a, const Cell* b) { return a->slot < b->slot; };
+  if (!std::is_sorted(pending.begin(), pending.end(), by_slot)) std::sort(pending.begin(), pending.end(), by_slot);
   const std::size_t limit = pending.size() * 64 + 1024;
   std::size_t steps = 0;
   for (Cell* start : pending) {

@@ -13,20 +13,25 @@ namespace {
 Calculator& calc_of(const Sheet& sheet) { return sheet.book().app().calculator(); }
 
 // Calls f(ref, owner sheet) for every reference of every formula and defined
-// name of the open workbooks.
-void visit_all_refs(Application& app, const std::function<void(Expr&, Sheet&)>& f) {
+// name of the open workbooks; f answers whether it changed what the
+// reference reads. Formulas so changed need calculating.
+void visit_all_refs(Application& app, const std::function<bool(Expr&, Sheet&)>& f) {
+  bool names_changed = false;
   for (const auto& book : app.books()) {
     for (const auto& sheet : book->sheets())
       sheet->for_each_cell([&](Cell& cell) {
         if (cell.formula && cell.formula->root)
-          for_each_ref(*cell.formula->root, [&](Expr& e) { f(e, *sheet); });
+          for_each_ref(*cell.formula->root, [&](Expr& e) {
+            if (f(e, *sheet)) cell.dirty = true;
+          });
       });
     for (auto& name : book->names()) {
       if (!name.refers_to || !name.refers_to->root || book->sheets().empty()) continue;
       Sheet& owner = name.scope ? *name.scope : *book->sheets().front();
-      for_each_ref(*name.refers_to->root, [&](Expr& e) { f(e, owner); });
+      for_each_ref(*name.refers_to->root, [&](Expr& e) { names_changed = f(e, owner) || names_changed; });
     }
   }
+  if (names_changed) app.calculator().names_changed();
 }
 
 Sheet* target_of(const Expr& e, Sheet& owner) {
@@ -67,13 +72,16 @@ std::optional<std::string> insert_lines(Sheet& sheet, int at, int count, bool ro
   if (pushed_off) return std::string("cells would be pushed off the end of the sheet");
   Application& app = sheet.book().app();
   visit_all_refs(app, [&](Expr& e, Sheet& owner) {
-    if (target_of(e, owner) != &sheet) return;
+    if (target_of(e, owner) != &sheet) return false;
     RefArea& r = e.ref;
+    const Area before = r.area;
     if (rows && r.shape != RefShape::Cols) {
       if (!shift_span(r.area.row1, r.area.row2, at, count, kMaxRows)) e.ref_error = true;
     } else if (!rows && r.shape != RefShape::Rows) {
       if (!shift_span(r.area.col1, r.area.col2, at, count, kMaxCols)) e.ref_error = true;
     }
+    // A range that grew or broke reads other cells now.
+    return e.ref_error || r.area.rows() != before.rows() || r.area.cols() != before.cols();
   });
   auto dropped = rows ? sheet.shift_rows(at, count) : sheet.shift_cols(at, count);
   dropped.clear();
@@ -222,13 +230,17 @@ std::optional<std::string> move_cells(Sheet& sheet, const Area& from, CellPos to
   if (from == dest) return std::nullopt;
   const int dr = dest.row1 - from.row1, dc = dest.col1 - from.col1;
   visit_all_refs(sheet.book().app(), [&](Expr& e, Sheet& owner) {
-    if (target_of(e, owner) != &sheet) return;
+    if (target_of(e, owner) != &sheet) return false;
     Area& a = e.ref.area;
     if (from.contains(a)) {
       a.row1 += dr, a.row2 += dr, a.col1 += dc, a.col2 += dc;
-    } else if (dest.contains(a)) {
-      e.ref_error = true;
+      return false;
     }
+    if (dest.contains(a)) {
+      e.ref_error = true;
+      return true;
+    }
+    return false;
   });
   struct Moving {
     int row, col;

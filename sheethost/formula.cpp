@@ -203,10 +203,10 @@ class Parser {
   }
 
   ExprPtr parse_string() {
-    ++pos_;
+    const std::size_t start = pos_++;
     std::string text;
     for (;;) {
-      if (pos_ >= s_.size()) fail("a text is not closed with \"", pos_);
+      if (pos_ >= s_.size()) fail("a text is not closed with \"", start);
       const char c = s_[pos_++];
       if (c == '"') {
         if (peek() == '"') {
@@ -323,6 +323,13 @@ class Parser {
   }
 
   ExprPtr finish_prefixed(const std::string& book, const std::string& sheet, std::string written) {
+    // A reference that broke is written "Sheet!#REF!".
+    if (s_.substr(pos_, 5) == "#REF!") {
+      pos_ += 5;
+      auto e = make(ExprKind::Error);
+      e->error = ErrorCode::Ref;
+      return e;
+    }
     auto ref = try_reference(pos_);
     if (!ref) fail("a reference must follow the sheet name", pos_);
     Sheet* found = opt_.resolve_sheet ? opt_.resolve_sheet(book, sheet) : nullptr;
@@ -685,6 +692,10 @@ void print(const Expr& e, const PrintOptions& o, std::string& out) {
     case ExprKind::Missing: return;
     case ExprKind::Name: out += e.text; return;
     case ExprKind::Ref:
+      if (e.ref_error) {
+        out += "#REF!";
+        return;
+      }
       if (e.sheet) {
         std::string inner = e.sheet->name();
         bool quote = needs_quotes(inner);
@@ -697,7 +708,7 @@ void print(const Expr& e, const PrintOptions& o, std::string& out) {
       } else if (!e.text.empty()) {
         out += e.text + "!";
       }
-      out += e.ref_error ? "#REF!" : print_area(e.ref, o);
+      out += print_area(e.ref, o);
       return;
     case ExprKind::Unary:
       out += op_text(e.op);

@@ -1,6 +1,7 @@
 #include "sheethost/registry.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "sheethost/workbook.h"
 
@@ -129,11 +130,24 @@ Registration* Registry::find_id(double id) {
 }
 
 Registration* Registry::find_name(std::string_view name, bool command) {
-  for (auto& r : items_)
-    if (r.name_defined && !r.function_text.empty() && same_text_no_case(r.function_text, name) &&
-        (r.macro_type == 2) == command)
-      return &r;
-  return nullptr;
+  auto upper = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+  };
+  if (names_version_ != version_) {
+    functions_.clear();
+    commands_.clear();
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      const Registration& r = items_[i];
+      if (!r.name_defined || r.function_text.empty()) continue;
+      (r.macro_type == 2 ? commands_ : functions_).emplace(upper(r.function_text), i);
+    }
+    names_version_ = version_;
+  }
+  auto& table = command ? commands_ : functions_;
+  auto it = table.find(upper(name));
+  return it == table.end() ? nullptr : &items_[it->second];
 }
 
 bool Registry::hide_name(std::string_view name) {

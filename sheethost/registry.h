@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kovo::sheet {
@@ -85,6 +86,9 @@ class Registry {
   std::vector<Registration> items_;
   double next_id_ = 1;
   std::uint64_t version_ = 1;
+  // Callable names (upper case) to their place, rebuilt when the version changes.
+  std::uint64_t names_version_ = 0;
+  std::unordered_map<std::string, std::size_t> functions_, commands_;
 };
 
 }  // namespace kovo::sheet

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <cwchar>
-#include <deque>
 
 #include "sheethost/xll_call_win.h"
 
@@ -80,15 +79,25 @@ struct XllHost::Module {
   void (*auto_free12)(LPXLOPER12) = nullptr;
 };
 
+// What one call's arguments point at, alive until the call's result is
+// taken. Each list is reserved for every argument at its first use, so its
+// elements never move.
 struct XllHost::CallStorage {
+  explicit CallStorage(std::size_t args) : count(args) {}
+  template <typename T, typename... A>
+  T& add(std::vector<T>& list, A&&... values) {
+    if (list.capacity() == 0) list.reserve(count);
+    return list.emplace_back(std::forward<A>(values)...);
+  }
+  std::size_t count;
   HostMemory memory;
-  std::deque<XLOPER> xlopers;
-  std::deque<XLOPER12> xlopers12;
-  std::deque<double> doubles;
-  std::deque<short> shorts;
-  std::deque<std::int32_t> longs;
-  std::deque<std::string> texts;
-  std::deque<std::wstring> wide_texts;
+  std::vector<XLOPER> xlopers;
+  std::vector<XLOPER12> xlopers12;
+  std::vector<double> doubles;
+  std::vector<short> shorts;
+  std::vector<std::int32_t> longs;
+  std::vector<std::string> texts;
+  std::vector<std::wstring> wide_texts;
 };
 
 XllHost::XllHost(CApi& api) : api_(api) { g_host = this; }
@@ -289,10 +298,10 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
         o = value_to_oper(arg.value);
       }
       if (type == ArgType::Xloper) {
-        to_xloper(o, storage.xlopers.emplace_back(), storage.memory);
+        to_xloper(o, storage.add(storage.xlopers), storage.memory);
         slot = reinterpret_cast<std::uint64_t>(&storage.xlopers.back());
       } else {
-        to_xloper12(o, storage.xlopers12.emplace_back(), storage.memory);
+        to_xloper12(o, storage.add(storage.xlopers12), storage.memory);
         slot = reinterpret_cast<std::uint64_t>(&storage.xlopers12.back());
       }
       return true;
@@ -327,10 +336,10 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
         o = value_to_oper(arg.value);
       }
       if (type == ArgType::Oper) {
-        to_xloper(o, storage.xlopers.emplace_back(), storage.memory);
+        to_xloper(o, storage.add(storage.xlopers), storage.memory);
         slot = reinterpret_cast<std::uint64_t>(&storage.xlopers.back());
       } else {
-        to_xloper12(o, storage.xlopers12.emplace_back(), storage.memory);
+        to_xloper12(o, storage.add(storage.xlopers12), storage.memory);
         slot = reinterpret_cast<std::uint64_t>(&storage.xlopers12.back());
       }
       return true;
@@ -351,7 +360,7 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
         if (bytes.size() > 255) bytes.resize(255);
         bytes.insert(bytes.begin(), static_cast<char>(static_cast<unsigned char>(bytes.size())));
       }
-      slot = reinterpret_cast<std::uint64_t>(storage.texts.emplace_back(std::move(bytes)).c_str());
+      slot = reinterpret_cast<std::uint64_t>(storage.add(storage.texts, std::move(bytes)).c_str());
       return true;
     }
     case ArgType::WCString:
@@ -362,7 +371,7 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
         if (wide.size() > 32767) wide.resize(32767);
         wide.insert(wide.begin(), static_cast<wchar_t>(wide.size()));
       }
-      slot = reinterpret_cast<std::uint64_t>(storage.wide_texts.emplace_back(std::move(wide)).c_str());
+      slot = reinterpret_cast<std::uint64_t>(storage.add(storage.wide_texts, std::move(wide)).c_str());
       return true;
     }
     case ArgType::Bool:
@@ -376,7 +385,7 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
         return true;
       }
       if (type == ArgType::Bool) slot = b ? 1 : 0;
-      else slot = reinterpret_cast<std::uint64_t>(&storage.shorts.emplace_back(static_cast<short>(b)));
+      else slot = reinterpret_cast<std::uint64_t>(&storage.add(storage.shorts, static_cast<short>(b)));
       return true;
     }
     default: break;
@@ -388,7 +397,7 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
   }
   switch (type) {
     case ArgType::Double: slot = std::bit_cast<std::uint64_t>(n.number); return true;
-    case ArgType::DoublePtr: slot = reinterpret_cast<std::uint64_t>(&storage.doubles.emplace_back(n.number)); return true;
+    case ArgType::DoublePtr: slot = reinterpret_cast<std::uint64_t>(&storage.add(storage.doubles, n.number)); return true;
     default: break;
   }
   const double whole = std::trunc(n.number);
@@ -404,16 +413,16 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
     case ArgType::Short:
     case ArgType::Long: slot = static_cast<std::uint64_t>(static_cast<std::int64_t>(whole)); return true;
     case ArgType::ShortPtr:
-      slot = reinterpret_cast<std::uint64_t>(&storage.shorts.emplace_back(static_cast<short>(whole)));
+      slot = reinterpret_cast<std::uint64_t>(&storage.add(storage.shorts, static_cast<short>(whole)));
       return true;
     case ArgType::LongPtr:
-      slot = reinterpret_cast<std::uint64_t>(&storage.longs.emplace_back(static_cast<std::int32_t>(whole)));
+      slot = reinterpret_cast<std::uint64_t>(&storage.add(storage.longs, static_cast<std::int32_t>(whole)));
       return true;
     default: refusal = Value::err(ErrorCode::Value); return true;
   }
 }
 
-Value XllHost::take_result(const Registration& reg, Module& module, std::uint64_t raw, double real) {
+Value XllHost::take_result(ArgType result_type, Module& module, std::uint64_t raw, double real) {
   // A reference result shows the value it points at.
   auto oper_result = [&](const Oper& o) -> Value {
     if (o.is_reference()) {
@@ -428,7 +437,7 @@ Value XllHost::take_result(const Registration& reg, Module& module, std::uint64_
     if (o.type == OperType::Missing || o.type == OperType::Nil) return Value::num(0);
     return oper_to_value(o);
   };
-  switch (reg.type.result) {
+  switch (result_type) {
     case ArgType::Bool: return Value::logical(static_cast<short>(raw) != 0);
     case ArgType::Short: return Value::num(static_cast<short>(raw));
     case ArgType::UShort: return Value::num(static_cast<unsigned short>(raw));
@@ -437,7 +446,7 @@ Value XllHost::take_result(const Registration& reg, Module& module, std::uint64_
     default: break;
   }
   if (raw == 0) return Value::err(ErrorCode::Num);
-  switch (reg.type.result) {
+  switch (result_type) {
     case ArgType::DoublePtr: {
       const double d = *reinterpret_cast<const double*>(raw);
       return std::isfinite(d) ? Value::num(d) : Value::err(ErrorCode::Num);
@@ -498,8 +507,8 @@ bool XllHost::invoke(const Registration& reg, std::vector<Arg>& args, const Call
     result = Value::err(ErrorCode::Name);
     return false;
   }
-  CallStorage storage;
   const std::size_t count = reg.type.args.size();
+  CallStorage storage(count);
   std::uint64_t slots[kMaxCallSlots] = {};
   static const Arg kMissing;
   for (std::size_t i = 0; i < count && i < kMaxCallSlots; ++i) {
@@ -515,14 +524,17 @@ bool XllHost::invoke(const Registration& reg, std::vector<Arg>& args, const Call
     }
   }
   const bool first_double = count > 0 && is_double(reg.type.args[0]);
+  // The call may register or remove procedures: nothing of reg is read after it.
+  const ArgType result_type = reg.type.result;
+  void* const address = reg.address;
   std::uint64_t raw = 0;
   double real = 0;
   {
     CallerScope scope(api_, caller);
-    if (reg.type.result == ArgType::Double) real = call_returning_double(reg.address, slots, static_cast<int>(count), first_double);
-    else raw = call_returning_integer(reg.address, slots, static_cast<int>(count), first_double);
+    if (result_type == ArgType::Double) real = call_returning_double(address, slots, static_cast<int>(count), first_double);
+    else raw = call_returning_integer(address, slots, static_cast<int>(count), first_double);
   }
-  result = take_result(reg, *module, raw, real);
+  result = take_result(result_type, *module, raw, real);
   return true;
 }
 
@@ -535,19 +547,21 @@ Value XllHost::call(std::string_view name, std::vector<Arg>& args, Sheet& sheet,
   caller.sheet = &sheet;
   caller.cell = owner;
   Value result;
+  const std::string function = api_.tracing() ? reg->function_text : std::string();
   invoke(*reg, args, caller, result);
   if (api_.tracing())
-    api_.trace("call " + reg->function_text + " in " + Application::full_name(sheet) + "!" +
-               area_r1c1(Area::cell(owner)) + " = " + value_to_text(result));
+    api_.trace("call " + function + " in " + Application::full_name(sheet) + "!" + area_r1c1(Area::cell(owner)) +
+               " = " + value_to_text(result));
   return result;
 }
 
 bool XllHost::run_command(const Registration& command, const CallerInfo& caller, std::string& error) {
   std::vector<Arg> none;
   Value result;
-  api_.trace("run command " + command.function_text + " of " + file_part(command.module));
+  const std::string name = command.function_text;
+  api_.trace("run command " + name + " of " + file_part(command.module));
   if (!invoke(command, none, caller, result)) {
-    error = "the command " + command.function_text + " cannot be run: its add-in is not open";
+    error = "the command " + name + " cannot be run: its add-in is not open";
     return false;
   }
   return true;

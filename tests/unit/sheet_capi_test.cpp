@@ -53,7 +53,7 @@ struct FakeServices : HostServices {
 };
 
 Oper str(const std::string& s) { return Oper::text(s); }
-Oper num(double n) { return Oper::number(n); }
+Oper numeral(double n) { return Oper::number(n); }
 
 struct SheetApiTest : SheetFixture {
   FakeServices services;
@@ -81,20 +81,20 @@ TEST_F(SheetApiTest, FormulaAndGetFormulaInEitherNotation) {
   call(xlcFormula, {str("=R[-1]C*2"), ref("A2")});
   call(xlcFormula, {str("=A2+1"), ref("A3")});
   call(xlcFormula, {str("'0100"), ref("A4")});
-  call(xlcFormula, {num(1.5), ref("A5")});
+  call(xlcFormula, {numeral(1.5), ref("A5")});
   EXPECT_EQ(call(xlfGetFormula, {ref("A2")}).str, "=R[-1]C*2");
   EXPECT_EQ(call(xlfGetFormula, {ref("A3")}).str, "=R[-1]C+1");
   EXPECT_EQ(call(xlfGetFormula, {ref("A1")}).str, "5");
   EXPECT_EQ(call(xlfGetFormula, {ref("B9")}).str, "");
   EXPECT_EQ(text("A4"), "0100");
   EXPECT_EQ(num("A3"), 11) << "automatic calculation after the change";
-  EXPECT_EQ(call(xlfGetCell, {num(6), ref("A3")}).str, "=A2+1");
-  EXPECT_TRUE(call(xlfGetCell, {num(48), ref("A3")}).boolean);
+  EXPECT_EQ(call(xlfGetCell, {numeral(6), ref("A3")}).str, "=A2+1");
+  EXPECT_TRUE(call(xlfGetCell, {numeral(48), ref("A3")}).boolean);
   // A formula that does not parse fails and changes nothing.
   call(xlcFormula, {str("=1+"), ref("A1")}, xlretFailed);
   EXPECT_EQ(num("A1"), 5);
   // Under manual calculation the entered cell is calculated, its dependents wait.
-  call(xlcCalculation, {num(3)});
+  call(xlcCalculation, {numeral(3)});
   call(xlcFormula, {str("=7"), ref("A1")});
   EXPECT_EQ(num("A1"), 7);
   EXPECT_EQ(num("A2"), 10);
@@ -118,7 +118,7 @@ TEST_F(SheetApiTest, CoercionGivesValuesInTheTypesAsked) {
   ASSERT_EQ(block.type, OperType::Multi);
   EXPECT_EQ(block.rows, 2);
   EXPECT_EQ(block.items[3].num, 2);
-  EXPECT_EQ(call(xlCoerce, {num(3), Oper::integer(xltypeStr)}).str, "3");
+  EXPECT_EQ(call(xlCoerce, {numeral(3), Oper::integer(xltypeStr)}).str, "3");
   EXPECT_TRUE(call(xlCoerce, {str("true"), Oper::integer(xltypeBool)}).boolean);
 }
 
@@ -141,8 +141,8 @@ TEST_F(SheetApiTest, SheetIdsNamesAndSelection) {
   EXPECT_EQ(app.active_sheet(), &second);
   call(xlcActivate, {str("[Book1]Sheet1")});
   EXPECT_EQ(app.active_sheet(), sheet);
-  EXPECT_EQ(call(xlfGetWorkbook, {num(1)}).items[1].str, "[Book1]Second");
-  EXPECT_EQ(call(xlfGetDocument, {num(88)}).str, "Book1");
+  EXPECT_EQ(call(xlfGetWorkbook, {numeral(1)}).items[1].str, "[Book1]Second");
+  EXPECT_EQ(call(xlfGetDocument, {numeral(88)}).str, "Book1");
 }
 
 TEST_F(SheetApiTest, InsertAndCutMoveCellsWithTheirReferences) {
@@ -150,10 +150,10 @@ TEST_F(SheetApiTest, InsertAndCutMoveCellsWithTheirReferences) {
   put("A2", "2");
   put("B3", "=SUM(A1:A2)");
   call(xlcSelect, {str("A2")});
-  call(xlcInsert, {num(3)});  // an entire row before row 2
+  call(xlcInsert, {numeral(3)});  // an entire row before row 2
   EXPECT_EQ(formula("B4"), "=SUM(A1:A3)");
   call(xlcSelect, {str("A1")});
-  call(xlcInsert, {num(4)});
+  call(xlcInsert, {numeral(4)});
   EXPECT_EQ(formula("C4"), "=SUM(B1:B3)");
   call(xlcCut, {ref("B3"), ref("E10")});
   EXPECT_EQ(formula("C4"), "=SUM(B1:B3)") << "a range that merely contained the cell stays";
@@ -164,11 +164,11 @@ TEST_F(SheetApiTest, InsertAndCutMoveCellsWithTheirReferences) {
   put("H1", "top");
   put("H2", "below");
   call(xlcSelect, {str("H1")});
-  call(xlcInsert, {num(2)});
+  call(xlcInsert, {numeral(2)});
   EXPECT_EQ(text("H2"), "top");
   EXPECT_EQ(text("H3"), "below");
   sheet->protected_contents = true;
-  call(xlcInsert, {num(3)}, xlretFailed);
+  call(xlcInsert, {numeral(3)}, xlretFailed);
 }
 
 TEST_F(SheetApiTest, CopyAndPasteThroughTheClipboard) {
@@ -202,15 +202,15 @@ TEST_F(SheetApiTest, CopyAndPasteThroughTheClipboard) {
 TEST_F(SheetApiTest, RowsAndColumnsHideAndUnhideByReference) {
   Oper rows = ref("A2");
   rows.areas.push_back(Area{4, 0, 5, 0});  // rows 5 and 6
-  call(xlcRowHeight, {Oper::missing(), rows, Oper::missing(), num(1)});
+  call(xlcRowHeight, {Oper::missing(), rows, Oper::missing(), numeral(1)});
   EXPECT_TRUE(sheet->row_hidden(1));
   EXPECT_TRUE(sheet->row_hidden(5));
   EXPECT_FALSE(sheet->row_hidden(2));
-  call(xlcColumnWidth, {Oper::missing(), ref("C1:D1"), Oper::missing(), num(1)});
+  call(xlcColumnWidth, {Oper::missing(), ref("C1:D1"), Oper::missing(), numeral(1)});
   EXPECT_TRUE(sheet->col_hidden(3));
-  EXPECT_EQ(call(xlfGetCell, {num(17), ref("A2")}).num, 0);
-  call(xlcRowHeight, {Oper::missing(), ref("A1:A16384"), Oper::missing(), num(2)});
-  call(xlcColumnWidth, {num(0), ref("E1")});
+  EXPECT_EQ(call(xlfGetCell, {numeral(17), ref("A2")}).num, 0);
+  call(xlcRowHeight, {Oper::missing(), ref("A1:A16384"), Oper::missing(), numeral(2)});
+  call(xlcColumnWidth, {numeral(0), ref("E1")});
   EXPECT_TRUE(sheet->hidden_rows().empty());
   EXPECT_TRUE(sheet->col_hidden(4));
 }
@@ -230,21 +230,21 @@ TEST_F(SheetApiTest, NamesNotesFormatsAndDocumentFacts) {
   EXPECT_EQ(evaluated.type, OperType::Ref);
   EXPECT_EQ(call(xlfEvaluate, {str("=Amount+1")}).num, 6);
   call(xlfNote, {str("first"), ref("B2")});
-  call(xlfNote, {str("FIRST"), ref("B2"), num(1), num(5)});
+  call(xlfNote, {str("FIRST"), ref("B2"), numeral(1), numeral(5)});
   EXPECT_EQ(call(xlfGetNote, {ref("B2")}).str, "FIRST");
   call(xlcSelect, {str("B2")});
   call(xlcFormatNumber, {str("0.00%")});
-  EXPECT_EQ(call(xlfGetCell, {num(53), ref("B2")}).str, "500.00%");
-  EXPECT_EQ(call(xlfGetDocument, {num(10)}).num, 7);
-  EXPECT_EQ(call(xlfGetDocument, {num(12)}).num, 4);
-  EXPECT_FALSE(call(xlfGetDocument, {num(7)}).boolean);
-  EXPECT_EQ(call(xlfGetWorkspace, {num(2)}).str, "12.0");
-  call(xlcOptionsCalculation, {num(3)});
-  EXPECT_EQ(call(xlfGetDocument, {num(14)}).num, 3);
+  EXPECT_EQ(call(xlfGetCell, {numeral(53), ref("B2")}).str, "500.00%");
+  EXPECT_EQ(call(xlfGetDocument, {numeral(10)}).num, 7);
+  EXPECT_EQ(call(xlfGetDocument, {numeral(12)}).num, 4);
+  EXPECT_FALSE(call(xlfGetDocument, {numeral(7)}).boolean);
+  EXPECT_EQ(call(xlfGetWorkspace, {numeral(2)}).str, "12.0");
+  call(xlcOptionsCalculation, {numeral(3)});
+  EXPECT_EQ(call(xlfGetDocument, {numeral(14)}).num, 3);
 }
 
 TEST_F(SheetApiTest, MenusAreAddedOnceListedFoundAndDeleted) {
-  EXPECT_EQ(call(xlfGetBar, {num(10), str("Kovo"), num(0)}).type, OperType::Err);
+  EXPECT_EQ(call(xlfGetBar, {numeral(10), str("Kovo"), numeral(0)}).type, OperType::Err);
   Oper table;
   table.type = OperType::Multi;
   table.rows = 3;
@@ -252,25 +252,25 @@ TEST_F(SheetApiTest, MenusAreAddedOnceListedFoundAndDeleted) {
   for (const char* t : {"Kov&o", "", "", "The add-in", "", "&Zero Suppress", "ZeroSuppress", "", "Hide rows", "",
                         "To Viewer/EMail", "ToViewer", "", "", ""})
     table.items.push_back(str(t));
-  const Oper position = call(xlfAddMenu, {num(1), table, str("Help")});
+  const Oper position = call(xlfAddMenu, {numeral(1), table, str("Help")});
   EXPECT_EQ(position.num, 9) << "before the Help menu";
-  EXPECT_EQ(call(xlfGetBar, {num(10), str("kovo"), num(0)}).num, 9);
-  EXPECT_EQ(call(xlfGetBar, {num(1), num(9), num(0)}).str, "Kov&o");
-  EXPECT_EQ(call(xlfGetBar, {num(1), str("Kovo"), str("zero suppress")}).num, 1);
+  EXPECT_EQ(call(xlfGetBar, {numeral(10), str("kovo"), numeral(0)}).num, 9);
+  EXPECT_EQ(call(xlfGetBar, {numeral(1), numeral(9), numeral(0)}).str, "Kov&o");
+  EXPECT_EQ(call(xlfGetBar, {numeral(1), str("Kovo"), str("zero suppress")}).num, 1);
   auto found = api->menus().find_command("Kovo/Zero Suppress");
   ASSERT_TRUE(found);
   EXPECT_EQ(found->macro, "ZeroSuppress");
   EXPECT_TRUE(api->menus().find_command("kovo/to viewer/email"));
   EXPECT_NE(api->menus().listing().find("  Zero Suppress  -> ZeroSuppress"), std::string::npos);
-  EXPECT_TRUE(call(xlfDeleteMenu, {num(1), str("Kovo")}).boolean);
-  EXPECT_EQ(call(xlfDeleteMenu, {num(1), str("Kovo")}).type, OperType::Err);
+  EXPECT_TRUE(call(xlfDeleteMenu, {numeral(1), str("Kovo")}).boolean);
+  EXPECT_EQ(call(xlfDeleteMenu, {numeral(1), str("Kovo")}).type, OperType::Err);
 }
 
 TEST_F(SheetApiTest, ToolbarsComeFromAFileAndGo) {
   EXPECT_FALSE(api->toolbars().load(R"({"kovoToolbars":1,"toolbars":[{"name":" Kovo Tools","buttons":[{"macro":"GLPaste","tip":"Paste"}]}]})"));
-  EXPECT_TRUE(call(xlfGetToolbar, {num(7), str(" Kovo Tools")}).boolean);
-  EXPECT_EQ(call(xlfGetToolbar, {num(7), str("Nothing")}).type, OperType::Err);
-  EXPECT_EQ(call(xlfGetToolbar, {num(9)}).cols, 3);
+  EXPECT_TRUE(call(xlfGetToolbar, {numeral(7), str(" Kovo Tools")}).boolean);
+  EXPECT_EQ(call(xlfGetToolbar, {numeral(7), str("Nothing")}).type, OperType::Err);
+  EXPECT_EQ(call(xlfGetToolbar, {numeral(9)}).cols, 3);
   EXPECT_TRUE(call(xlfDeleteToolbar, {str(" Kovo Tools")}).boolean);
   EXPECT_EQ(call(xlfDeleteToolbar, {str("Standard")}).type, OperType::Err) << "built-in toolbars stay";
   EXPECT_TRUE(api->toolbars().load("not json"));
@@ -304,28 +304,28 @@ TEST_F(SheetApiTest, WorksheetFunctionsMayCallOnlyWhatExcelAllowsThem) {
   {
     CallerScope scope(*api, function);
     call(xlcFormula, {str("1"), ref("A1")}, xlretInvXlfn);
-    call(xlSet, {ref("A1"), num(1)}, xlretInvXlfn);
-    call(xlfGetCell, {num(5), ref("A1")}, xlretInvXlfn);
+    call(xlSet, {ref("A1"), numeral(1)}, xlretInvXlfn);
+    call(xlfGetCell, {numeral(5), ref("A1")}, xlretInvXlfn);
     const Oper caller = call(xlfCaller, {});
     EXPECT_EQ(caller.type, OperType::SRef);
     EXPECT_EQ(caller.areas[0], Area::cell(at("C3")));
-    EXPECT_EQ(call(xlfSum, {num(1), num(2)}).num, 3);
+    EXPECT_EQ(call(xlfSum, {numeral(1), numeral(2)}).num, 3);
     EXPECT_EQ(call(xlSheetNm, {caller}).str, "[Book1]Sheet1");
   }
   function.kind = CallerKind::MacroFunction;
   {
     CallerScope scope(*api, function);
-    call(xlfGetCell, {num(5), ref("A1")});
+    call(xlfGetCell, {numeral(5), ref("A1")});
     call(xlcFormula, {str("1"), ref("A1")}, xlretInvXlfn);
   }
-  call(xlSet, {ref("A1:B2"), num(4)});
+  call(xlSet, {ref("A1:B2"), numeral(4)});
   EXPECT_EQ(num("B2"), 4);
   call(12345, {}, xlretInvXlfn);
   api->set_tracing(true);
   call(0x4000 | 99, {}, xlretInvXlfn);
   ASSERT_FALSE(services.traces.empty());
   EXPECT_NE(services.traces.back().find("not offered"), std::string::npos);
-  call(xlcAlert, {str("Thank you"), num(2)});
+  call(xlcAlert, {str("Thank you"), numeral(2)});
   EXPECT_EQ(services.alerts.back().first, "Thank you");
   EXPECT_NE(services.traces.back().find("ALERT(\"Thank you\", 2) = 0 TRUE"), std::string::npos) << services.traces.back();
 }

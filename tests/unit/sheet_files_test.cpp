@@ -104,7 +104,9 @@ TEST_F(SheetFilesTest, MutatedJsonIsRefusedOrLoadedNeverHalfLoaded) {
       text[pos] = "{}[]\":,0aA=#!"[random() % 13];
     }
     auto loaded = workbook_from_json(app, text, "Fuzz.json");
-    if (!loaded.book) EXPECT_FALSE(loaded.error.empty());
+    if (!loaded.book) {
+      EXPECT_FALSE(loaded.error.empty());
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "sheethost/capi.h"
 #include "sheethost/files.h"
+#include "sheethost/sdk/xlcall.h"
 #include "sheethost/session.h"
 
 using namespace kovo::sheet;
@@ -105,7 +106,7 @@ TEST_F(SheetSessionTest, ActionsRunInOrderAndFilesComeOut) {
                  "--run", "DoIt", "--calc", "--save", file("out.json"), "--export", file("out.csv"), "--print"}),
             0)
       << err.str();
-  EXPECT_EQ(addins.ran, (std::vector<std::string>{"DoIt@9", "DoIt@0"}));
+  EXPECT_EQ(addins.ran, (std::vector<std::string>{"DoIt@10", "DoIt@0"}));
   std::string csv;
   ASSERT_FALSE(read_text_file(file("out.csv"), csv));
   EXPECT_EQ(csv, "a,1\r\nb,2\r\nTotal,3\r\n");

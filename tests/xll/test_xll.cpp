@@ -106,6 +106,7 @@ struct Row {
 
 const Row kRows[] = {
     {"TxEcho", "RR", "TXECHO", "Value", "1"},
+    {"TxSame", "BB", "TXSAME", "Value", "1"},
     {"TxAdd", "BBB", "TXADD", "A,B", "1"},
     {"TxMixA", "BJBCDIB", "TXMIXA", "J,B,C,D,I,B", "1"},
     {"TxMixB", "BBJBJB", "TXMIXB", "B,J,B,J,B", "1"},
@@ -281,6 +282,8 @@ void xlAutoFree12(LPXLOPER12 x) {
 // ------------------------------------------------------- worksheet functions
 
 LPXLOPER TxEcho(LPXLOPER value) { return value; }
+
+double TxSame(double value) { return value; }
 
 double TxAdd(double a, double b) { return a + b; }
 
