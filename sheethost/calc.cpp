@@ -112,6 +112,7 @@ void Calculator::formula_set(Cell& cell) {
   }
   index_add(cell);
   cell.dirty = true;
+  stale_ = true;
   changed_.push_back({cell.sheet, Area::cell(cell.row, cell.col)});
 }
 
@@ -146,15 +147,20 @@ void Calculator::rebuild_index() {
     if (cell) index_add(*cell);
 }
 
-void Calculator::structure_changed() { rebuild_index(); }
+void Calculator::structure_changed() {
+  rebuild_index();
+  stale_ = true;
+}
 
 void Calculator::names_changed() {
   rebuild_index();
+  stale_ = true;
   for (Cell* cell : formulas_)
     if (cell && cell->formula->uses_names) cell->dirty = true;
 }
 
 void Calculator::functions_changed() {
+  stale_ = true;
   for (Cell* cell : formulas_)
     if (cell && cell->formula->calls_external) cell->dirty = true;
 }
@@ -241,6 +247,7 @@ void Calculator::recalculate(const Sheet* only) {
   std::vector<Cell*> pending;
   collect(only, false, pending);
   run_pass(pending);
+  if (!only) stale_ = false;
 }
 
 void Calculator::recalculate_all() {
@@ -249,6 +256,7 @@ void Calculator::recalculate_all() {
   std::vector<Cell*> pending;
   collect(nullptr, true, pending);
   run_pass(pending);
+  stale_ = false;
 }
 
 void Calculator::calculate_cell(Cell& cell) {

@@ -91,6 +91,8 @@ class Calculator : public EvalHost {
   // calculation; what depends on it waits for the next recalculation.
   void calculate_cell(Cell& cell);
   bool calculating() const { return calculating_; }
+  // Whether anything changed since the last recalculation of everything.
+  bool needs_recalculation() const { return stale_ || !changed_.empty(); }
   // A cell's value for a function being called during calculation, or
   // nullptr when that cell is not yet calculated in this pass.
   const Value* read_for_function(Sheet& sheet, int row, int col);
@@ -124,6 +126,7 @@ class Calculator : public EvalHost {
   std::unordered_map<const Cell*, std::pair<std::uint64_t, bool>> volatile_cache_;
   std::uint32_t pass_ = 0;
   bool calculating_ = false;
+  bool stale_ = false;
   Cell* current_ = nullptr;
   std::vector<Cell*> needs_;
   std::vector<Cell*> stack_;

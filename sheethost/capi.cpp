@@ -1719,7 +1719,8 @@ std::string CApi::function_name(int xlfn) {
 
 void CApi::after_change() {
   Application& a = impl_->app;
-  if (a.calc_mode == CalcMode::Automatic && !a.calculator().calculating()) a.calculator().recalculate();
+  Calculator& calc = a.calculator();
+  if (a.calc_mode == CalcMode::Automatic && !calc.calculating() && calc.needs_recalculation()) calc.recalculate();
 }
 
 bool CApi::read_value(const Oper& ref, Oper& out, bool& uncalculated) {

@@ -422,11 +422,11 @@ bool XllHost::marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, C
   }
 }
 
-Value XllHost::take_result(ArgType result_type, Module& module, std::uint64_t raw, double real) {
+Value XllHost::take_result(ArgType result_type, Module& module, Sheet* caller_sheet, std::uint64_t raw, double real) {
   // A reference result shows the value it points at.
   auto oper_result = [&](const Oper& o) -> Value {
     if (o.is_reference()) {
-      Sheet* sheet = o.type == OperType::SRef ? api_.caller().sheet : api_.app().find_sheet(o.sheet_id);
+      Sheet* sheet = o.type == OperType::SRef ? caller_sheet : api_.app().find_sheet(o.sheet_id);
       if (!sheet || o.areas.empty()) return Value::err(ErrorCode::Ref);
       Calculator& calc = api_.app().calculator();
       const Value* v = calc.calculating() ? calc.read_for_function(*sheet, o.areas[0].row1, o.areas[0].col1)
@@ -534,7 +534,7 @@ bool XllHost::invoke(const Registration& reg, std::vector<Arg>& args, const Call
     if (result_type == ArgType::Double) real = call_returning_double(address, slots, static_cast<int>(count), first_double);
     else raw = call_returning_integer(address, slots, static_cast<int>(count), first_double);
   }
-  result = take_result(result_type, *module, raw, real);
+  result = take_result(result_type, *module, caller.sheet ? caller.sheet : api_.app().active_sheet(), raw, real);
   return true;
 }
 

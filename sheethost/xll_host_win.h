@@ -59,7 +59,7 @@ class XllHost final : public FunctionHost, public AddinLoader {
   int call_entry(Module& module, const char* name);
   bool marshal(ArgType type, const Arg& arg, const Sheet* caller_sheet, CallStorage& storage, std::uint64_t& slot,
                std::optional<Value>& refusal);
-  Value take_result(ArgType result_type, Module& module, std::uint64_t raw, double real);
+  Value take_result(ArgType result_type, Module& module, Sheet* caller_sheet, std::uint64_t raw, double real);
   bool invoke(const Registration& reg, std::vector<Arg>& args, const CallerInfo& caller, Value& result);
 
   CApi& api_;

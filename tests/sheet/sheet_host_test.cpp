@@ -52,14 +52,14 @@ struct SheetHostTest : ::testing::Test {
 
 TEST_F(SheetHostTest, AddinFunctionsInACsvComputeThroughImportCalcAndExport) {
   write("in.csv",
-        "10,=TXADD(A1,2.5)\r\n"
-        "=TXECHO(A1)*3,=TXECHO(\"text\")\r\n"
-        "=TXCONCAT(\"ab\",A1),=TXUPPER(\"m\xC3\xBCnchen\")\r\n"
-        "=TXMIXA(7,1.5,\"abc\",\"de\",4,2.5),=TXMIXB(1,2,3,4,5)\r\n"
+        "10,\"=TXADD(A1,2.5)\"\r\n"
+        "=TXECHO(A1)*3,\"=TXECHO(\"\"text\"\")\"\r\n"
+        "\"=TXCONCAT(\"\"ab\"\",A1)\",\"=TXUPPER(\"\"m\xC3\xBCnchen\"\")\"\r\n"
+        "\"=TXMIXA(7,1.5,\"\"abc\"\",\"\"de\"\",4,2.5)\",\"=TXMIXB(1,2,3,4,5)\"\r\n"
         "=TXTEXT12(12.5),=TXDLLFREE()\r\n"
         "=TXXLFREE(),=TXCALLER()\r\n"
         "=TXPEEK(B7),=B8+1\r\n"
-        "=TXSTILL(\"x\"),=TXTRYFORMULA()\r\n"
+        "\"=TXSTILL(\"\"x\"\")\",=TXTRYFORMULA()\r\n"
         "=NOSUCHFN(1),=TXFREES()\r\n");
   const auto r = sheet("--addin " + q(xll()) + " --import " + q(path("in.csv")) + " --calc --export " + q(path("out.csv")));
   ASSERT_EQ(r.exit_code, 0u) << r.errors;
@@ -86,12 +86,13 @@ TEST_F(SheetHostTest, CommandsAndMenuWorkTheWorkbookAndTheTraceListsTheirCalls) 
   for (const char* expected : {"\"B5\": {\n          \"formula\": \"=SUM(B3:B4)\"", "\"formula\": \"=B3*2\"",
                                "\"note\": \"checked by the add-in\"", "\"format\": \"#,##0.00\"",
                                "\"refersTo\": \"=start!$B$3:$B$5\"", "\"hiddenRows\": [\n        2,\n        12,\n        13\n      ]",
-                               "\"A11\": \"Item\"", "\"formula\": \"=SUM(B13:B14)\"", "\"F3\": \"[start.csv]start\"",
-                               "\"F4\": \"12.0\"", "\"F5\": 1200.5", "\"F6\": \"window\""})
+                               "\"A10\": \"Item\"", "\"formula\": \"=SUM(B12:B13)\"", "\"F3\": \"[start.csv]start\"",
+                               "\"F4\": \"12.0\"", "\"F5\": 3601.5", "\"F6\": \"window\""})
     EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
   // The printed table leaves the hidden rows out and shows formatted values.
-  EXPECT_NE(r.output.find("5  Total   3,601.50"), std::string::npos) << r.output;
-  EXPECT_EQ(r.output.find("\n2 "), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(" 5  Total  3,601.50"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("\n 2 "), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("\n12 "), std::string::npos) << r.output;
   for (const char* line : {"trace: loaded ", "trace: call SetExcel12EntryPt of KovoTest.xll",
                            "trace: Excel4 xlGetName() = 0 \"", "trace: Excel4 REGISTER(\"", "trace: Excel4 GET.BAR(10, \"Test\", 0) = 0 #N/A",
                            "trace: Excel4 ADD.MENU(1, {4x5}, \"Help\") = 0 ", "trace: call xlAutoOpen of KovoTest.xll = 1",

@@ -124,6 +124,7 @@ TEST_F(SheetCalcTest, RecalculationTakesChangedDependentAndVolatileFormulas) {
   EXPECT_EQ(f.calls["STILL"], 1);
   EXPECT_EQ(f.calls["LIVE"], 1);
   EXPECT_EQ(num("D1"), 30);
+  EXPECT_FALSE(app.calculator().needs_recalculation());
   calc();  // nothing changed: only the volatile function and what reads it
   EXPECT_EQ(f.calls["STILL"], 1);
   EXPECT_EQ(f.calls["LIVE"], 2);

@@ -118,7 +118,7 @@ const Row kRows[] = {
     {"TxCaller", "R#", "TXCALLER", "", "1"},
     {"TxText12", "QQ", "TXTEXT12", "Value", "1"},
     {"TxDllFree", "R", "TXDLLFREE", "", "1"},
-    {"TxXLFree", "R", "TXXLFREE", "", "1"},
+    {"TxXLFree", "R#", "TXXLFREE", "", "1"},
     {"TxFrees", "J!", "TXFREES", "", "1"},
     {"TxTryFormula", "J", "TXTRYFORMULA", "", "1"},
     {"TxWrite", "A", "TxWrite", "", "2"},
