@@ -203,6 +203,27 @@ struct CApi::Impl {
     return std::nullopt;
   }
 
+  // A cell argument: the reference's top-left cell, or the active cell when
+  // none is given.
+  bool cell_arg(const Args& a, std::size_t i, Sheet*& sheet, CellPos& at) {
+    sheet = app.active_sheet();
+    if (!sheet) return false;
+    at = sheet->active_cell;
+    if (!a.given(i)) return true;
+    std::vector<Area> areas;
+    if (!reference_of(a.at(i), sheet, areas)) return false;
+    at = areas[0].top_left();
+    return true;
+  }
+
+  // Characters "start" (1-based) and "count" of a text, clamped to it.
+  static bool text_span(const std::string& text, double start, double count, std::size_t& from, std::size_t& length) {
+    if (start < 1 || count < 0) return false;
+    from = std::min(text.size(), static_cast<std::size_t>(start - 1));
+    length = std::min(text.size() - from, static_cast<std::size_t>(count));
+    return true;
+  }
+
   bool writable(const Sheet& sheet) {
     if (!sheet.protected_contents) return true;
     trace("  the sheet " + Application::full_name(sheet) + " is protected");
@@ -612,14 +633,9 @@ struct CApi::Impl {
   }
 
   int formula(const Args& a, Oper& r) {
-    Sheet* sheet = app.active_sheet();
-    if (!sheet) return xlretFailed;
-    CellPos at = sheet->active_cell;
-    if (a.given(1)) {
-      std::vector<Area> areas;
-      if (!reference_of(a.at(1), sheet, areas)) return xlretFailed;
-      at = areas[0].top_left();
-    }
+    Sheet* sheet = nullptr;
+    CellPos at;
+    if (!cell_arg(a, 1, sheet, at)) return xlretFailed;
     if (!writable(*sheet)) return xlretFailed;
     const Oper& content = a.at(0);
     if (content.type == OperType::Str) {
@@ -651,14 +667,9 @@ struct CApi::Impl {
   }
 
   int note(const Args& a, Oper& r) {
-    Sheet* sheet = app.active_sheet();
-    if (!sheet) return xlretFailed;
-    CellPos at = sheet->active_cell;
-    if (a.given(1)) {
-      std::vector<Area> areas;
-      if (!reference_of(a.at(1), sheet, areas)) return xlretFailed;
-      at = areas[0].top_left();
-    }
+    Sheet* sheet = nullptr;
+    CellPos at;
+    if (!cell_arg(a, 1, sheet, at)) return xlretFailed;
     const Cell* cell = sheet->find(at.row, at.col);
     std::string text = cell ? cell->note : std::string();
     if (!a.given(0) && !a.given(2)) {
@@ -669,9 +680,8 @@ struct CApi::Impl {
     const std::string add = text_arg(a.at(0)).value_or("");
     const double start = number_arg(a.at(2)).value_or(1);
     const double count = number_arg(a.at(3)).value_or(static_cast<double>(text.size()));
-    if (start < 1 || count < 0) return xlretFailed;
-    const std::size_t from = std::min(text.size(), static_cast<std::size_t>(start - 1));
-    const std::size_t length = std::min(text.size() - from, static_cast<std::size_t>(count));
+    std::size_t from = 0, length = 0;
+    if (!text_span(text, start, count, from, length)) return xlretFailed;
     text.replace(from, length, add);
     set_note(*sheet, at.row, at.col, text);
     r = Oper::logical(true);
@@ -679,34 +689,23 @@ struct CApi::Impl {
   }
 
   int get_note(const Args& a, Oper& r) {
-    Sheet* sheet = app.active_sheet();
-    if (!sheet) return xlretFailed;
-    CellPos at = sheet->active_cell;
-    if (a.given(0)) {
-      std::vector<Area> areas;
-      if (!reference_of(a.at(0), sheet, areas)) return xlretFailed;
-      at = areas[0].top_left();
-    }
+    Sheet* sheet = nullptr;
+    CellPos at;
+    if (!cell_arg(a, 0, sheet, at)) return xlretFailed;
     const Cell* cell = sheet->find(at.row, at.col);
-    std::string text = cell ? cell->note : std::string();
-    const double start = number_arg(a.at(1)).value_or(1);
-    const double count = number_arg(a.at(2)).value_or(255);
-    if (start < 1 || count < 0) return xlretFailed;
-    const std::size_t from = std::min(text.size(), static_cast<std::size_t>(start - 1));
-    r = Oper::text(text.substr(from, std::min(text.size() - from, static_cast<std::size_t>(count))));
+    const std::string text = cell ? cell->note : std::string();
+    std::size_t from = 0, length = 0;
+    if (!text_span(text, number_arg(a.at(1)).value_or(1), number_arg(a.at(2)).value_or(255), from, length))
+      return xlretFailed;
+    r = Oper::text(text.substr(from, length));
     return xlretSuccess;
   }
 
   int get_cell(const Args& a, Oper& r) {
     const int type = static_cast<int>(number_arg(a.at(0)).value_or(0));
-    Sheet* sheet = app.active_sheet();
-    if (!sheet) return xlretFailed;
-    CellPos at = sheet->active_cell;
-    if (a.given(1)) {
-      std::vector<Area> areas;
-      if (!reference_of(a.at(1), sheet, areas)) return xlretFailed;
-      at = areas[0].top_left();
-    }
+    Sheet* sheet = nullptr;
+    CellPos at;
+    if (!cell_arg(a, 1, sheet, at)) return xlretFailed;
     const Cell* cell = sheet->find(at.row, at.col);
     const Value value = cell ? cell->value : Value{};
     switch (type) {

@@ -103,14 +103,7 @@ void shift_relative(Expr& e, int dr, int dc) {
     if (!r.abs_col1) r.area.col1 += dc;
     if (!r.abs_col2) r.area.col2 += dc;
   }
-  if (r.area.row1 > r.area.row2) {
-    std::swap(r.area.row1, r.area.row2);
-    std::swap(r.abs_row1, r.abs_row2);
-  }
-  if (r.area.col1 > r.area.col2) {
-    std::swap(r.area.col1, r.area.col2);
-    std::swap(r.abs_col1, r.abs_col2);
-  }
+  r.normalise();
   if (!r.area.valid()) {
     e.ref_error = true;
     r.area = Area{};

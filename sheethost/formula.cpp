@@ -36,17 +36,6 @@ ExprPtr make(ExprKind kind) {
   return e;
 }
 
-void normalise(RefArea& r) {
-  if (r.area.row1 > r.area.row2) {
-    std::swap(r.area.row1, r.area.row2);
-    std::swap(r.abs_row1, r.abs_row2);
-  }
-  if (r.area.col1 > r.area.col2) {
-    std::swap(r.area.col1, r.area.col2);
-    std::swap(r.abs_col1, r.abs_col2);
-  }
-}
-
 class Parser {
  public:
   Parser(std::string_view text, const ParseOptions& options) : s_(text), opt_(options) {}
@@ -479,7 +468,7 @@ class Parser {
         }
       }
       if (!ends_word(q)) return std::nullopt;
-      normalise(r);
+      r.normalise();
       p = q;
       return r;
     }
@@ -491,7 +480,7 @@ class Parser {
         r.area = {0, c1->value, kMaxRows - 1, c2->value};
         r.abs_col1 = c1->absolute;
         r.abs_col2 = c2->absolute;
-        normalise(r);
+        r.normalise();
         p = after;
         return r;
       }
@@ -504,7 +493,7 @@ class Parser {
         r.area = {r1->value, 0, r2->value, kMaxCols - 1};
         r.abs_row1 = r1->absolute;
         r.abs_row2 = r2->absolute;
-        normalise(r);
+        r.normalise();
         p = after;
         return r;
       }
@@ -583,7 +572,7 @@ class Parser {
       }
     }
     if (!ends_word(q)) return std::nullopt;
-    normalise(*first);
+    first->normalise();
     if (out_of_sheet) first->area = Area{-1, -1, -1, -1};
     p = q;
     return first;
@@ -749,6 +738,17 @@ void print(const Expr& e, const PrintOptions& o, std::string& out) {
 }
 
 }  // namespace
+
+void RefArea::normalise() {
+  if (area.row1 > area.row2) {
+    std::swap(area.row1, area.row2);
+    std::swap(abs_row1, abs_row2);
+  }
+  if (area.col1 > area.col2) {
+    std::swap(area.col1, area.col2);
+    std::swap(abs_col1, abs_col2);
+  }
+}
 
 ExprPtr Expr::clone() const {
   auto e = std::make_unique<Expr>();

@@ -28,6 +28,8 @@ struct RefArea {
   Area area;
   bool abs_row1 = false, abs_col1 = false, abs_row2 = false, abs_col2 = false;
   RefShape shape = RefShape::Cells;
+  // Puts the first row and column first, keeping each with its "$".
+  void normalise();
 };
 
 enum class ExprKind : std::uint8_t {

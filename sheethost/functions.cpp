@@ -1,7 +1,7 @@
 #include "sheethost/functions.h"
 
 #include <array>
-#include <cctype>
+#include "sheethost/value.h"
 
 namespace kovo::sheet {
 
@@ -20,19 +20,11 @@ constexpr std::array<Builtin, 8> kBuiltins = {{
     {BuiltinId::Concatenate, "CONCATENATE", 1, kManyArgs, 336},
 }};
 
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 }  // namespace
 
 const Builtin* find_builtin(std::string_view name) {
   for (const auto& b : kBuiltins)
-    if (same_name(b.name, name)) return &b;
+    if (same_text_no_case(b.name, name)) return &b;
   return nullptr;
 }
 

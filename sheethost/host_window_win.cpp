@@ -23,18 +23,6 @@ std::string narrow(const wchar_t* text, std::size_t length) {
   return utf16_to_utf8(reinterpret_cast<const XCHAR*>(text), length);
 }
 
-std::string plain_menu_text(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&') {
-      if (i + 1 < text.size() && text[i + 1] == '&') out += '&', ++i;
-      continue;
-    }
-    out += text[i];
-  }
-  return out;
-}
-
 }  // namespace
 
 HostWindow::HostWindow(bool interactive, std::ostream& err) : interactive_(interactive), err_(err) {
@@ -110,7 +98,7 @@ void HostWindow::rebuild_menu() {
         continue;
       }
       const int id = kFirstMenuId + static_cast<int>(menu_paths_.size());
-      menu_paths_.push_back(plain_menu_text(menu.name) + "/" + plain_menu_text(command.text));
+      menu_paths_.push_back(menu_display_text(menu.name) + "/" + menu_display_text(command.text));
       AppendMenuW(popup, MF_STRING | (command.enabled ? 0 : MF_GRAYED), static_cast<UINT_PTR>(id),
                   widen(command.text).c_str());
     }

@@ -8,15 +8,10 @@ namespace kovo::sheet {
 
 namespace {
 
+// The text compared: as shown, in lower case.
 std::string plain(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&') {
-      if (i + 1 < text.size() && text[i + 1] == '&') out += '&', ++i;
-      continue;
-    }
-    out += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-  }
+  std::string out = menu_display_text(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   // Trailing ellipses and blanks do not count.
   while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
   return out;
@@ -32,8 +27,9 @@ int insert_at(std::size_t size, const Place& place, const std::vector<std::strin
   return static_cast<int>(size);
 }
 
-// The text as shown: accelerators dropped, "&&" kept as "&".
-std::string plain_display(std::string_view text) {
+}  // namespace
+
+std::string menu_display_text(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '&') {
@@ -44,8 +40,6 @@ std::string plain_display(std::string_view text) {
   }
   return out;
 }
-
-}  // namespace
 
 bool same_menu_text(std::string_view a, std::string_view b) { return plain(a) == plain(b); }
 
@@ -159,13 +153,13 @@ std::optional<MenuBars::Found> MenuBars::find_command(std::string_view path) {
 std::string MenuBars::listing() {
   std::string out;
   for (const auto& m : bar(1)->menus) {
-    out += plain_display(m.name) + "\n";
+    out += menu_display_text(m.name) + "\n";
     for (const auto& c : m.commands) {
       if (c.text == "-") {
         out += "  ----\n";
         continue;
       }
-      out += "  " + plain_display(c.text);
+      out += "  " + menu_display_text(c.text);
       if (!c.macro.empty()) out += "  -> " + c.macro;
       if (!c.enabled) out += "  (disabled)";
       out += "\n";

@@ -29,6 +29,9 @@ struct MenuBar {
   std::vector<Menu> menus;
 };
 
+// A menu text as shown: accelerator "&" dropped, "&&" shown as "&".
+std::string menu_display_text(std::string_view text);
+
 // "Kov&o" and "kovo" are the same menu: accelerators are ignored and case does not count.
 bool same_menu_text(std::string_view a, std::string_view b);
 

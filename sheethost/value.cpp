@@ -25,14 +25,6 @@ constexpr std::array<ErrorName, 7> kErrors = {{
     {ErrorCode::NA, "#N/A"},
 }};
 
-bool equal_no_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -40,6 +32,14 @@ std::string_view trim(std::string_view s) {
 }
 
 }  // namespace
+
+bool same_text_no_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
 
 std::string_view error_text(ErrorCode code) {
   for (const auto& e : kErrors)
@@ -49,7 +49,7 @@ std::string_view error_text(ErrorCode code) {
 
 std::optional<ErrorCode> parse_error_text(std::string_view text) {
   for (const auto& e : kErrors)
-    if (equal_no_case(e.text, text)) return e.code;
+    if (same_text_no_case(e.text, text)) return e.code;
   return std::nullopt;
 }
 
@@ -142,8 +142,8 @@ NumberOrError value_to_number(const Value& v) {
 Value entry_to_value(std::string_view text) {
   if (!text.empty() && text.front() == '\'') return Value::str(std::string(text.substr(1)));
   if (text.empty()) return Value{};
-  if (equal_no_case(text, "TRUE")) return Value::logical(true);
-  if (equal_no_case(text, "FALSE")) return Value::logical(false);
+  if (same_text_no_case(text, "TRUE")) return Value::logical(true);
+  if (same_text_no_case(text, "FALSE")) return Value::logical(false);
   if (auto e = parse_error_text(text)) return Value::err(*e);
   if (auto n = text_to_number(text)) return Value::num(*n);
   return Value::str(std::string(text));

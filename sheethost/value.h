@@ -19,6 +19,9 @@ std::optional<ErrorCode> parse_error_text(std::string_view text);
 // The error of a C API error number, if it is one.
 std::optional<ErrorCode> error_from_number(int number);
 
+// Texts equal but for case (ASCII letters), as names and error values compare.
+bool same_text_no_case(std::string_view a, std::string_view b);
+
 enum class ValueKind : std::uint8_t { Empty, Number, Text, Bool, Error };
 
 struct Value {

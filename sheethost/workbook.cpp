@@ -8,14 +8,6 @@
 
 namespace kovo::sheet {
 
-bool same_text_no_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 Cell::Cell() = default;
 Cell::~Cell() = default;
 

@@ -204,6 +204,4 @@ class Application {
   std::unique_ptr<Calculator> calculator_;
 };
 
-bool same_text_no_case(std::string_view a, std::string_view b);
-
 }  // namespace kovo::sheet

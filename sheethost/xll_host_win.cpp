@@ -569,14 +569,39 @@ bool XllHost::run_command(const Registration& command, const CallerInfo& caller,
 
 // ----------------------------------------------------------------- C API entry
 
-int XllHost::excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers) {
+namespace {
+
+struct Layout4 {
+  using X = XLOPER;
+  static constexpr const char* via = "Excel4";
+  static std::optional<Oper> read(const X& x) { return from_xloper(x); }
+  static void write(const Oper& o, X& x, HostMemory& m) { to_xloper(o, x, m); }
+  static bool free(HostMemory& m, X& x) { return m.free_xloper(x); }
+};
+
+struct Layout12 {
+  using X = XLOPER12;
+  static constexpr const char* via = "Excel12";
+  static std::optional<Oper> read(const X& x) { return from_xloper12(x); }
+  static void write(const Oper& o, X& x, HostMemory& m) { to_xloper12(o, x, m); }
+  static bool free(HostMemory& m, X& x) { return m.free_xloper12(x); }
+};
+
+// One C API call in either layout: arguments read (malformed ones refused),
+// xlFree given the host's memory back, the answer written in host memory
+// that the add-in frees with xlFree.
+template <typename Layout>
+int dispatch(CApi& api, HostMemory& memory, int xlfn, typename Layout::X* result, int count,
+             typename Layout::X** opers) {
+  using X = typename Layout::X;
   if (count < 0 || count > 255) return xlretInvCount;
   if (count > 0 && !opers) return xlretInvXloper;
   if (xlfn == xlFree) {
     for (int i = 0; i < count; ++i) {
       if (!opers[i]) continue;
-      const bool ours = memory_.free_xloper(*opers[i]);
-      if (api_.tracing()) api_.trace(std::string("Excel4 xlFree") + (ours ? "" : " (memory the host did not hand out: left alone)"));
+      const bool ours = Layout::free(memory, *opers[i]);
+      if (api.tracing())
+        api.trace(std::string(Layout::via) + " xlFree" + (ours ? "" : " (memory the host did not hand out: left alone)"));
     }
     return xlretSuccess;
   }
@@ -584,17 +609,17 @@ int XllHost::excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers) {
   args.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     if (!opers[i]) return xlretInvXloper;
-    auto o = from_xloper(*opers[i]);
+    auto o = Layout::read(*opers[i]);
     if (!o) return xlretInvXloper;
     args.push_back(std::move(*o));
   }
   Oper out;
-  const int code = api_.call(xlfn, args, out, "Excel4");
+  const int code = api.call(xlfn, args, out, Layout::via);
   if (result) {
     if (code == xlretSuccess) {
-      to_xloper(out, *result, memory_);
+      Layout::write(out, *result, memory);
     } else {
-      std::memset(result, 0, sizeof *result);
+      std::memset(static_cast<void*>(result), 0, sizeof(X));
       result->xltype = xltypeErr;
       result->val.err = xlerrValue;
     }
@@ -602,37 +627,14 @@ int XllHost::excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers) {
   return code;
 }
 
+}  // namespace
+
+int XllHost::excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers) {
+  return dispatch<Layout4>(api_, memory_, xlfn, result, count, opers);
+}
+
 int XllHost::excel12v(int xlfn, int count, LPXLOPER12* opers, LPXLOPER12 result) {
-  if (count < 0 || count > 255) return xlretInvCount;
-  if (count > 0 && !opers) return xlretInvXloper;
-  if (xlfn == xlFree) {
-    for (int i = 0; i < count; ++i) {
-      if (!opers[i]) continue;
-      const bool ours = memory_.free_xloper12(*opers[i]);
-      if (api_.tracing()) api_.trace(std::string("Excel12 xlFree") + (ours ? "" : " (memory the host did not hand out: left alone)"));
-    }
-    return xlretSuccess;
-  }
-  std::vector<Oper> args;
-  args.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    if (!opers[i]) return xlretInvXloper;
-    auto o = from_xloper12(*opers[i]);
-    if (!o) return xlretInvXloper;
-    args.push_back(std::move(*o));
-  }
-  Oper out;
-  const int code = api_.call(xlfn, args, out, "Excel12");
-  if (result) {
-    if (code == xlretSuccess) {
-      to_xloper12(out, *result, memory_);
-    } else {
-      std::memset(result, 0, sizeof *result);
-      result->xltype = xltypeErr;
-      result->val.err = xlerrValue;
-    }
-  }
-  return code;
+  return dispatch<Layout12>(api_, memory_, xlfn, result, count, opers);
 }
 
 }  // namespace kovo::sheet

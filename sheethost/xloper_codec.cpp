@@ -135,36 +135,25 @@ void HostMemory::release_all() {
   blocks_.clear();
 }
 
-bool HostMemory::free_xloper(XLOPER& x) {
+template <typename X>
+bool HostMemory::free_value(X& x) {
   switch (x.xltype & 0x0FFF) {
     case xltypeStr: return release(x.val.str);
     case xltypeRef: return release(x.val.mref.lpmref);
     case xltypeMulti: {
-      bool ok = true;
-      // Only walk an array that is ours.
+      // Only an array that is ours is walked.
       if (blocks_.count(x.val.array.lparray) == 0) return x.val.array.lparray == nullptr;
+      bool ok = true;
       const long long n = static_cast<long long>(x.val.array.rows) * x.val.array.columns;
-      for (long long i = 0; i < n; ++i) ok = free_xloper(x.val.array.lparray[i]) && ok;
+      for (long long i = 0; i < n; ++i) ok = free_value(x.val.array.lparray[i]) && ok;
       return release(x.val.array.lparray) && ok;
     }
     default: return true;
   }
 }
 
-bool HostMemory::free_xloper12(XLOPER12& x) {
-  switch (x.xltype & 0x0FFF) {
-    case xltypeStr: return release(x.val.str);
-    case xltypeRef: return release(x.val.mref.lpmref);
-    case xltypeMulti: {
-      bool ok = true;
-      if (blocks_.count(x.val.array.lparray) == 0) return x.val.array.lparray == nullptr;
-      const long long n = static_cast<long long>(x.val.array.rows) * x.val.array.columns;
-      for (long long i = 0; i < n; ++i) ok = free_xloper12(x.val.array.lparray[i]) && ok;
-      return release(x.val.array.lparray) && ok;
-    }
-    default: return true;
-  }
-}
+bool HostMemory::free_xloper(XLOPER& x) { return free_value(x); }
+bool HostMemory::free_xloper12(XLOPER12& x) { return free_value(x); }
 
 std::string cp1252_to_utf8(const char* bytes, std::size_t length) {
   std::string out;

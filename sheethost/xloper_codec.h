@@ -37,6 +37,8 @@ class HostMemory {
   bool free_xloper12(XLOPER12& x);
 
  private:
+  template <typename X>
+  bool free_value(X& x);
   std::unordered_set<void*> blocks_;
 };
 

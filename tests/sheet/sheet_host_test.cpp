@@ -176,4 +176,60 @@ TEST_F(SheetHostTest, RegistrationThroughAutoRegisterAndTheMenuListing) {
   EXPECT_EQ(read("m.out.csv"), "1,,,,,,,late\r\n");
 }
 
+// The interactive window, driven by window messages: its menu runs the
+// add-in's command and the window shows the sheet; closing it ends the run.
+TEST_F(SheetHostTest, TheWindowRunsMenuCommandsAndClosesOnRequest) {
+  write("w.csv", "1\r\n");
+  std::string line = "\"" + bin_folder() + "kovo-sheet.exe\" --window --addin " + q(xll()) + " --import " + q(path("w.csv"));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search{process.dwProcessId, nullptr};
+  auto find_main = [](HWND hwnd, LPARAM lparam) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(lparam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[32] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && std::string(cls) == "XLMAIN" && IsWindowVisible(hwnd)) {
+      s->found = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  };
+  for (int i = 0; i < 500 && !search.found; ++i) {
+    EnumWindows(find_main, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(20);
+  }
+  ASSERT_TRUE(search.found) << "no main window";
+  HMENU bar = GetMenu(search.found);
+  ASSERT_TRUE(bar);
+  char title[64] = {};
+  GetMenuStringA(bar, GetMenuItemCount(bar) - 2, title, sizeof title, MF_BYPOSITION);
+  EXPECT_STREQ(title, "T&est");
+  const UINT write_cells = GetMenuItemID(GetSubMenu(bar, GetMenuItemCount(bar) - 2), 0);
+  PostMessageA(search.found, WM_COMMAND, write_cells, 0);
+  HWND text = FindWindowExA(search.found, nullptr, "EDIT", nullptr);
+  ASSERT_TRUE(text);
+  std::string shown;
+  for (int i = 0; i < 500 && shown.find("Amount") == std::string::npos; ++i) {
+    char buffer[4096] = {};
+    SendMessageA(text, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+    shown = buffer;
+    if (shown.find("Amount") == std::string::npos) Sleep(20);
+  }
+  EXPECT_NE(shown.find("Amount"), std::string::npos) << shown;
+  PostMessageA(search.found, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+}
+
 }  // namespace
