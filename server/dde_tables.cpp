@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "server/topics.h"
+
 namespace kovo::server {
 namespace {
 
@@ -27,15 +29,6 @@ constexpr NamedCode kCommands[] = {
     {"[INQUIRE2", 39},
 };
 
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
-bool equal_nocase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (upper(a[i]) != upper(b[i])) return false;
-  return true;
-}
-
 }  // namespace
 
 std::span<const NamedCode> item_table() { return kItems; }
@@ -49,9 +42,7 @@ std::optional<int> find_item(std::string_view item_name) {
 
 std::optional<int> find_command(std::string_view command_text) {
   for (const auto& command : kCommands)
-    if (command_text.size() >= command.name.size() &&
-        equal_nocase(command.name, command_text.substr(0, command.name.size())))
-      return command.code;
+    if (starts_with_nocase(command_text, command.name)) return command.code;
   return std::nullopt;
 }
 
@@ -72,7 +63,7 @@ std::string_view command_arguments(std::string_view command) {
 
 bool command_is_quiet(std::string_view arguments) {
   std::string upper_text(arguments);
-  for (auto& c : upper_text) c = upper(c);
+  for (auto& c : upper_text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   const std::size_t at = upper_text.find("NOSHOW");
   if (at == std::string::npos) return false;
   const std::size_t eq = upper_text.find('=', at);

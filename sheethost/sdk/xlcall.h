@@ -202,15 +202,28 @@ typedef struct xloper12 {
 #define xlUDF 255
 
 // --------------------------------------------------- worksheet functions
+#define xlfIf 1
+#define xlfSum 4
+#define xlfAbs 24
+#define xlfRound 27
+#define xlfAnd 36
+#define xlfOr 37
+#define xlfNot 38
+#define xlfConcatenate 336
+
+// ----------------------------------------- macro-sheet and other functions
 #define xlfSetName 88
 #define xlfCaller 89
 #define xlfActiveCell 94
 #define xlfSelection 95
 #define xlfGetFormula 106
+#define xlfGetName 107
 #define xlfRegister 149
 #define xlfCall 150
 #define xlfAddMenu 152
+#define xlfAddCommand 153
 #define xlfDeleteMenu 158
+#define xlfDeleteCommand 159
 #define xlfGetBar 182
 #define xlfGetCell 185
 #define xlfGetWorkspace 186

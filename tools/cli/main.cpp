@@ -1,16 +1,22 @@
 // kovo-cli: sends requests and window commands to a connector library the
 // way the server does, and prints each answer with its status.
 //
-//   kovo-cli [--library PATH] [--value] [REQUEST ...]
+//   kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [REQUEST ...]
 //
 // Requests are written as the add-in sends them ("GL;1000-?;This Month;DEMO",
 // "[SETUP(NoShow=1,Company=DEMO)]"); without any on the command line they are
 // read one per line from standard input. Each answer prints as the status, a
 // tab and the text with carriage returns, line feeds and tabs shown as \r, \n
 // and \t; with --value only the text is printed, less its final line end.
+// With --dde the lines go to the running server (started when needed) on the
+// topic (LEDRA5 unless named; Kovo for the generic topic) instead of a
+// library loaded here; bracketed commands carrying NOSHOW travel as requests
+// in both modes, as the add-in sends them.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <iostream>
@@ -18,18 +24,16 @@
 #include <vector>
 
 #include "connector_library.h"
+#include "dde_mode.h"
 #include "entry/request_text.h"
 #include "server/dde_tables.h"
+#include "server/topics.h"
 
 namespace {
 
+using kovo::cli::Answer;
 using kovo::cli::ConnectorLibrary;
 namespace srv = kovo::server;
-
-struct Answer {
-  int status = 0;
-  std::string text;
-};
 
 std::string program_folder() {
   char path[MAX_PATH];
@@ -39,9 +43,9 @@ std::string program_folder() {
   return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-// An execute command, as the server handles it; result only for the list command
-// (or when the command came as a request item).
-Answer execute(const ConnectorLibrary& library, const std::string& command, bool as_request) {
+// An execute command, as the server handles it; only the list command gets a
+// result buffer.
+Answer execute(const ConnectorLibrary& library, const std::string& command) {
   const auto code = srv::find_command(command);
   if (!code) return {1, "The command sent is unknown to kovo - " + command};
   switch (*code) {
@@ -58,7 +62,7 @@ Answer execute(const ConnectorLibrary& library, const std::string& command, bool
   }
   const std::string arguments(srv::command_arguments(command));
   std::vector<char> result(kovo::kResultCapacity, '\0');
-  const bool pass_result = as_request || *code == srv::kCodeList;
+  const bool pass_result = *code == srv::kCodeList;
   Answer answer;
   answer.status = library.call(*code, arguments.c_str(), pass_result ? result.data() : nullptr);
   answer.text = result.data();
@@ -66,11 +70,14 @@ Answer execute(const ConnectorLibrary& library, const std::string& command, bool
 }
 
 Answer request(const ConnectorLibrary& library, const std::string& text) {
-  if (!text.empty() && text.front() == '[') return execute(library, text, false);
+  if (!text.empty() && text.front() == '[' && !kovo::cli::sent_as_request(text))
+    return execute(library, text);
   const auto [name, arguments] = srv::split_item(text);
   const auto code = srv::find_item(name);
   if (!code) {
-    Answer answer = execute(library, text, true);
+    // The server answers an unknown item with an error text naming the item.
+    if (!srv::find_command(text)) return {1, "The command sent is unknown to kovo - " + std::string(name) + "\r\n"};
+    Answer answer = execute(library, text);
     if (answer.text.empty()) answer.text = "KovoListDone\r\n";
     return answer;
   }
@@ -112,34 +119,52 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // answers carry their own line ends
   std::string library_path = program_folder() + "Ledra5.dll";
   bool value_only = false;
+  bool over_dde = false;
+  std::string topic = "LEDRA5";
+  DWORD timeout_ms = 60000;
   std::vector<std::string> requests;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--library" && i + 1 < argc) library_path = argv[++i];
     else if (arg == "--value") value_only = true;
-    else if (arg == "--help") {
-      std::puts("usage: kovo-cli [--library PATH] [--value] [REQUEST ...]");
+    else if (arg == "--timeout" && i + 1 < argc) timeout_ms = static_cast<DWORD>(std::max(1, std::atoi(argv[++i]))) * 1000;
+    else if (arg == "--dde") {
+      over_dde = true;
+      if (i + 1 < argc && srv::find_topic(argv[i + 1])) topic = argv[++i];
+    } else if (arg == "--help") {
+      std::puts("usage: kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [REQUEST ...]");
       return 0;
     } else requests.push_back(arg);
+  }
+  auto for_each_request = [&](auto&& run) {
+    if (!requests.empty()) {
+      for (const auto& text : requests) run(text);
+      return;
+    }
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) run(line);
+    }
+  };
+  if (over_dde) {
+    kovo::cli::DdeSession session(topic, timeout_ms);
+    if (!session.open(program_folder())) {
+      std::fprintf(stderr, "kovo-cli: %s\n", session.error().c_str());
+      return 2;
+    }
+    for_each_request([&](const std::string& text) { print(session.send(text), value_only); });
+    return 0;
   }
   ConnectorLibrary library;
   if (!library.load(library_path)) {
     std::fprintf(stderr, "kovo-cli: %s\n", library.error().c_str());
     return 2;
   }
-  auto run = [&](const std::string& text) {
+  for_each_request([&](const std::string& text) {
     print(request(library, text), value_only);
     library.pump_messages();
-  };
-  if (!requests.empty()) {
-    for (const auto& text : requests) run(text);
-  } else {
-    std::string line;
-    while (std::getline(std::cin, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty()) run(line);
-    }
-  }
+  });
   if (library.unload() != 0) std::fprintf(stderr, "kovo-cli: the connector is busy and stays loaded\n");
   return 0;
 }
