@@ -75,6 +75,12 @@ class BoxWatcher {
   }
   // Line of the connector list to choose; -1 cancels the dialog.
   std::atomic<int> pick_line{0};
+  // A window of this title (a connector's window in the server) is neither
+  // recorded nor answered: the case drives it itself.
+  void leave_alone(const std::string& title) {
+    std::lock_guard lock(mutex_);
+    left_alone_.push_back(title);
+  }
 
  private:
   void run() {
@@ -112,6 +118,11 @@ class BoxWatcher {
     char text[2048] = {};
     GetWindowTextA(window, text, sizeof text);
     box.caption = text;
+    {
+      std::lock_guard lock(mutex_);
+      for (const auto& title : left_alone_)
+        if (box.caption == title) return;
+    }
     text[0] = '\0';
     GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
     box.text = text;
@@ -134,6 +145,7 @@ class BoxWatcher {
   std::mutex mutex_;
   std::vector<SeenBox> seen_;
   std::deque<int> answers_;
+  std::vector<std::string> left_alone_;
   std::thread thread_;
 };
 
