@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/ledger_fixture.h"
 #include "connector_fixture.h"
 #include "program_runner.h"
 #include "server_fixture.h"
@@ -21,25 +22,11 @@ using kovo::testing::wait_for;
 
 // A company whose list of accounts runs to about 22,000 characters.
 std::string big_ledger() {
-  auto ends = [](int year) {
-    std::string s;
-    const int days[12] = {31, year % 4 == 0 ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    for (int m = 1; m <= 12; ++m) {
-      char d[16];
-      std::snprintf(d, sizeof d, "\"%04d-%02d-%02d\"", year, m, days[m - 1]);
-      s += (m > 1 ? "," : "") + std::string(d);
-    }
-    return s;
-  };
   std::string accounts;
   for (int i = 1000; i < 1500; ++i)
     accounts += std::string(i > 1000 ? "," : "") + R"({"code":")" + std::to_string(i) +
                 R"(-10","description":"Account number )" + std::to_string(i) + R"( of the ledger","type":"100"})";
-  return R"({"companyFile":"sm_cmpny.dat","companies":[{"id":"BIG","name":"Big Ledger","dataDirectory":".\\BIG",)"
-         R"("accountStructure":"XXXX-XX","segmentNames":["Account","Dept"],"currentYear":2008,"currentPeriod":5,)"
-         R"("mainSegment":1,"dataVersion":8,"transactionFiles":"gl_trx","calendar":[)"
-         R"({"year":2007,"periods":12,"periodEnds":[)" + ends(2007) + R"(],"flag":1},)"
-         R"({"year":2008,"periods":12,"periodEnds":[)" + ends(2008) + R"(],"flag":0}],"accounts":[)" + accounts + "]}]}";
+  return kovo::testing::description(kovo::testing::two_year_company("BIG", R"(,"accounts":[)" + accounts + "]"));
 }
 
 // The lines of a reply, as the add-in reads them; a chunk that does not end
