@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "connector_fixture.h"
 #include "program_runner.h"
 #include "server/dde_client_win.h"
 
@@ -164,7 +165,13 @@ inline void end_stray_servers() {
 }
 
 // A folder with Kovo.exe and chosen libraries; the server started from it.
+// It holds the connector settings lock while it lives: a server loads the
+// connector, which reads and writes the shared settings, and a connector
+// loaded in another test process would have its main window owned by this
+// server's window (and hidden while that one is minimised).
 class ServerFolder {
+  SettingsLock settings_lock_;
+
  public:
   explicit ServerFolder(const std::string& name, bool first = true) {
     if (first) end_stray_servers();
