@@ -237,8 +237,11 @@ TEST(PeriodCalendarFuzz, ListsResolveAgainstAnyCalendar) {
       specifier::map_month_name(d, cal);
       for (const auto kind : {specifier::AccountKind::Balance, specifier::AccountKind::Other}) {
         const specifier::Valued v = specifier::evaluate(d, cal, kind, table);
-        if (const double* figure = std::get_if<double>(&v)) ASSERT_TRUE(std::isfinite(*figure)) << text;
-        else ASSERT_GT(std::get<int>(v), 0) << text;
+        if (const double* figure = std::get_if<double>(&v)) {
+          ASSERT_TRUE(std::isfinite(*figure)) << text;
+        } else {
+          ASSERT_GT(std::get<int>(v), 0) << text;
+        }
       }
     }
   }
@@ -267,7 +270,9 @@ TEST(LedgerDescriptionFuzz, RefusedOrBuiltInsideTheTargetOnly) {
   for (long long round = 0; round < rounds; ++round) {
     const std::string text = mutated(random, seed, "\\./:;,\"{}[]0-9aDEMO\\u0000 ", 4);
     const auto result = ledger::build_ledger(text, system_dir, &accepting_call);
-    if (!result.ok) ASSERT_FALSE(result.error.empty()) << text;
+    if (!result.ok) {
+      ASSERT_FALSE(result.error.empty()) << text;
+    }
     for (const auto& entry : fs::directory_iterator(root / "area"))
       ASSERT_EQ(entry.path().filename().string(), "Cyma4") << text;
     for (const auto& entry : fs::directory_iterator(root))
