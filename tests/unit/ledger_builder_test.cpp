@@ -223,6 +223,7 @@ TEST_F(LedgerBuilderTest, ReplacesOnlyWhatItBuiltUnlessAskedAndThenMovesAside) {
   fs::remove_all(root_ / "Cyma4.~previous");
 
   // with the replace option a foreign target is moved aside whole
+  fs::remove_all(target);
   write_text(target / "notes.txt", "mine");
   ledger::BuildOptions replace;
   replace.replace = true;
