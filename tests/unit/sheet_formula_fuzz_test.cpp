@@ -55,6 +55,7 @@ TEST(SheetFormulaFuzz, MutatedFormulasFailCleanlyOrRoundTrip) {
     }
   }
   EXPECT_GT(parsed_count, rounds / 40);
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 TEST(SheetFormulaFuzz, RandomBytesNeverCrashTheParser) {
