@@ -100,7 +100,7 @@ int main() {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string system = std::string(temp) + "kovo-dde-bench";
-  if (!run_and_wait("\"" + bin + "kovo-ledger.exe\" build \"" + source_folder() + "examples\\demo.json\" \"" + system +
+  if (!run_and_wait("\"" + bin + "kovo-ledger.exe\" build --replace \"" + source_folder() + "examples\\demo.json\" \"" + system +
                     "\""))
     return std::puts("the demo ledger could not be built"), 1;
 

@@ -91,7 +91,9 @@ int main() {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string system = std::string(temp) + "kovo-gl-bench";
-  const auto built = kovo::ledger::build_ledger(description(), system, &call, &short_folder);
+  kovo::ledger::BuildOptions options;
+  options.replace = true;  // the bench's own folder of an earlier run
+  const auto built = kovo::ledger::build_ledger(description(), system, &call, &short_folder, options);
   if (!built.ok) return std::printf("build failed: %s\n", built.error.c_str()), 1;
 
   // bare get equal on the balance file, key (2008, 400010); kept open for the rounds below

@@ -42,6 +42,7 @@ int check_status(int status, const char* name) {
 }
 
 int last_status() { return g_status.last; }
+bool ran_out(int status) { return status == 9 || status == 4; }
 const std::string& last_error_text() { return g_status.text; }
 std::string last_status_text() { return error_text(g_status.last, nullptr); }
 

@@ -22,6 +22,9 @@ std::string error_text(int status, const char* name);
 // 0 for success and 30 otherwise.
 int check_status(int status, const char* name);
 int last_status();
+// Whether a read's status only says there is no record there (end of file,
+// key not found): the end of a walk. Any other failure is an error.
+bool ran_out(int status);
 const std::string& last_error_text();
 // The error text rebuilt from the last status, as the second message box shows it.
 std::string last_status_text();

@@ -86,8 +86,18 @@ void apply_structure(CompanyContext& c, std::string structure) {
   }
 }
 
+// How messages name a file: its whole path, or only its name when the path
+// would crowd the record manager's text out of the message.
+std::string file_name_of(std::string_view path) {
+  constexpr std::size_t kLongestPathInMessage = 120;
+  if (path.size() <= kLongestPathInMessage) return std::string(path);
+  const std::size_t cut = path.find_last_of("\\/");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
 bool open_slot(CompanyContext& c, Slot slot, const std::string& path, int mode) {
   FileSlot& s = c.slot(slot);
+  s.name = file_name_of(path);
   s.open = btrv::BtrvOpenFile(path.c_str(), &s.block, "", mode, &c) == 0;
   return s.open;
 }
@@ -118,11 +128,23 @@ bool read_company_record(CompanyContext& c) {
   Reader reader{&block};
   const auto layout_kind = layout::company_layout_of(opened);
   std::optional<layout::CompanyRecord> record;
-  if (reader.get_equal(layout::company_id_key(c.id), layout::kCompanyIdKey) == 0)
+  if (reader.get_equal(layout::company_id_key(c.id), layout::kCompanyIdKey) == 0) {
     record = layout::decode_company(reader.view(), layout_kind);
-  if (!record) {
+    if (!record) {
+      clear_message();
+      c.status = report_short_record(file_name_of(system + opened), reader.view().size(),
+                                     layout::company_needed_length(layout_kind));
+      c.status_detail = std::string(pending_detail());
+    }
+  } else if (!btrv::ran_out(btrv::last_status())) {
+    clear_message();
+    c.status = report_read_failure(file_name_of(system + opened));
+    c.status_detail = std::string(pending_detail());
+  } else {
     c.status = kNoSuchCompany;
     replace_message(btrv::kBtrieveError, c.id);
+  }
+  if (!record) {
     btrv::BtrvCloseFile(&block);
     return false;
   }
@@ -177,9 +199,14 @@ bool read_calendar(CompanyContext& c) {
   bool found_current = false;
   int last_periods = 12;
   Reader reader{&block};
-  for (int st = reader.get_first(0); st == 0; st = reader.get_next(0)) {
+  int st = reader.get_first(0);
+  for (; st == 0; st = reader.get_next(0)) {
     const auto r = layout::decode_calendar(reader.view());
-    if (!r) continue;
+    if (!r) {
+      clear_message();
+      c.status = report_short_record(file_name_of(c.data_directory + calendar_name), reader.view().size(), layout::kCalendarNeededLength);
+      break;
+    }
     c.earliest_year = std::min(c.earliest_year, r->year);
     c.latest_year = std::max(c.latest_year, r->year);
     YearEntry y;
@@ -200,6 +227,15 @@ bool read_calendar(CompanyContext& c) {
     }
     last_periods = y.periods;
     c.years.push_back(y);
+  }
+  if (c.status == 0 && !btrv::ran_out(btrv::last_status())) {
+    clear_message();
+    c.status = report_read_failure(file_name_of(c.data_directory + calendar_name));
+  }
+  if (c.status != 0) {
+    c.status_detail = std::string(pending_detail());
+    btrv::BtrvCloseFile(&block);
+    return false;
   }
   if (!found_current && c.latest_year != 0) {
     c.current_year = std::to_string(c.latest_year);
@@ -276,14 +312,34 @@ CompanyContext* find_or_open_company(std::string_view id) {
 
 int company_error_check(CompanyContext* company) {
   if (!company) return kMemoryFull;
-  if (company->status != 0) replace_message(company->status, company->id);
+  if (company->status != 0) {
+    clear_message();
+    report_company_failure(*company);
+  }
   return company->status;
+}
+
+int report_company_failure(const CompanyContext& company) {
+  report(company.status, company.status_detail.empty() ? company.id : company.status_detail);
+  return company.status;
+}
+
+int report_read_failure(std::string_view file_name) {
+  report(btrv::kBtrieveError, std::string(file_name) + " - " + btrv::last_status_text());
+  return btrv::kBtrieveError;
+}
+
+int report_short_record(std::string_view file_name, std::size_t length, std::size_t needed) {
+  report(kRecordTooShort, std::string(file_name) + " - " + std::to_string(length) + " bytes, " +
+                              std::to_string(needed) + " needed");
+  return kRecordTooShort;
 }
 
 void close_company_files(CompanyContext& c) {
   for (const Slot s : {Slot::Accounts, Slot::Periods, Slot::Transactions, Slot::History, Slot::Segments, Slot::Entities})
     close_slot(c, s);
   c.status = 0;
+  c.status_detail.clear();
   c.account_types.clear();
 }
 
@@ -421,8 +477,21 @@ std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string
   }
   Reader reader{&block};
   const auto kind = layout::company_layout_of(opened);
-  for (int st = reader.get_first(0); st == 0; st = reader.get_next(0))
-    if (const auto r = layout::decode_company(reader.view(), kind)) list.push_back(r->id + "\t" + r->name);
+  int st = reader.get_first(0);
+  for (; st == 0; st = reader.get_next(0)) {
+    const auto r = layout::decode_company(reader.view(), kind);
+    if (!r) {
+      if (failure_box)
+        failure_box(format_message(kRecordTooShort, opened + " - " + std::to_string(reader.view().size()) +
+                                                        " bytes, " +
+                                                        std::to_string(layout::company_needed_length(kind)) +
+                                                        " needed"));
+      break;
+    }
+    list.push_back(r->id + "\t" + r->name);
+  }
+  if (st != 0 && !btrv::ran_out(btrv::last_status()) && failure_box)
+    failure_box(format_message(btrv::kBtrieveError, opened + " - " + btrv::last_status_text()));
   btrv::BtrvCloseFile(&block);
   return list;
 }

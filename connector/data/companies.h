@@ -29,6 +29,7 @@ enum CompanyMessage : int {
   kCompanyFileMissing = 73,
   kCalendarFileMissing = 74,
   kFunctionNotSupported = 32,
+  kRecordTooShort = 34,
 };
 
 enum class Slot : int {
@@ -38,7 +39,14 @@ enum class Slot : int {
 struct FileSlot {
   bool open = false;
   btrv::PositionBlock block{};
+  std::string name;  // the file's name, for messages
 };
+
+// A read that failed for another reason than running out of records,
+// reported with the record manager's text; returns the message number (30).
+int report_read_failure(std::string_view file_name);
+// A record shorter than the fields read from it; returns the message number.
+int report_short_record(std::string_view file_name, std::size_t length, std::size_t needed);
 
 struct YearEntry {
   int year = 0;
@@ -51,6 +59,7 @@ struct YearEntry {
 
 struct CompanyContext {
   int status = 0;
+  std::string status_detail;  // what the failure's message names (the id when empty)
   std::vector<std::string> touched_accounts;
   std::string id;
   std::string name;
@@ -88,6 +97,8 @@ struct CompanyContext {
 CompanyContext* find_or_open_company(std::string_view id);
 // The company's status; a failure replaces the pending message with its own.
 int company_error_check(CompanyContext* company);
+// Reports the company's failure (when no message is pending) and returns its status.
+int report_company_failure(const CompanyContext& company);
 void close_company_files(CompanyContext& company);
 void close_all_companies();
 void purge_failed_companies();

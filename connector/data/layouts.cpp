@@ -264,9 +264,20 @@ void encode_text(std::string_view text, std::span<std::uint8_t> f) {
 
 // ---------------------------------------------------------------- records
 
+std::size_t company_needed_length(CompanyLayout layout) {
+  const CompanyFields& f = company_fields(layout);
+  const Field last = f.main_segment ? *f.main_segment : f.period;
+  return last.offset + last.width;
+}
+
+std::size_t transaction_needed_length(bool version3) {
+  const Field last = shifted(transaction::kActivity, version3);
+  return last.offset + last.width;
+}
+
 std::optional<CompanyRecord> decode_company(View rec, CompanyLayout layout) {
   const CompanyFields& f = company_fields(layout);
-  if (!fits(rec, f.length)) return std::nullopt;
+  if (!fits(rec, company_needed_length(layout))) return std::nullopt;
   CompanyRecord r;
   r.sequence = get32(rec, f.sequence);
   r.id = decode_text(at(rec, f.id));
@@ -302,14 +313,16 @@ Bytes encode_company(const CompanyRecord& r, CompanyLayout layout) {
 
 std::optional<CalendarRecord> decode_calendar(View rec) {
   using namespace calendar;
-  if (!fits(rec, kLength)) return std::nullopt;
+  if (!fits(rec, kCalendarNeededLength)) return std::nullopt;
   CalendarRecord r;
   r.year = get16(rec, kYear);
   r.flag = rec[kFlag.offset];
   r.periods = std::clamp(get16(rec, kPeriodCount), 0, layout::kPeriods);
   for (int i = 0; i < layout::kPeriods; ++i) r.period_end[i] = decode_date(rec.subspan(kEnds.offset + 4 * i, 4));
   r.original_budget_locked = static_cast<std::int8_t>(rec[kLocked.offset]) != 0;
-  r.budget_transactions = static_cast<std::int8_t>(rec[kBudgetTransactions.offset]) != 0;
+  // the budget-transactions flag is read when the record reaches it
+  r.budget_transactions = fits(rec, kBudgetTransactions.offset + 1) &&
+                          static_cast<std::int8_t>(rec[kBudgetTransactions.offset]) != 0;
   return r;
 }
 
@@ -365,7 +378,7 @@ void encode_pairs(Bytes& rec, std::size_t base, const std::array<AmountPair, kPe
 
 std::optional<BalanceRecord> decode_balance(View rec) {
   using namespace balance;
-  if (!fits(rec, kLength)) return std::nullopt;
+  if (!fits(rec, kBalanceNeededLength)) return std::nullopt;
   BalanceRecord r;
   r.code = decode_text(at(rec, kCode));
   r.year = get16(rec, kYear);
@@ -373,8 +386,10 @@ std::optional<BalanceRecord> decode_balance(View rec) {
   decode_pairs(rec, kActual, r.actual);
   decode_pairs(rec, kBudget, r.budget);
   decode_pairs(rec, kRevised, r.revised);
-  r.budget_total = decode_packed(at(rec, kBudgetTotal));
-  r.revised_total = decode_packed(at(rec, kRevisedTotal));
+  // the totals follow the pairs and are read when the record holds them
+  if (fits(rec, kBudgetTotal.offset + kBudgetTotal.width)) r.budget_total = decode_packed(at(rec, kBudgetTotal));
+  if (fits(rec, kRevisedTotal.offset + kRevisedTotal.width))
+    r.revised_total = decode_packed(at(rec, kRevisedTotal));
   return r;
 }
 
@@ -401,7 +416,7 @@ int balance_year(View rec) {
 
 std::array<double, kPeriods> balance_amounts(View rec, AmountSet set, bool second) {
   std::array<double, kPeriods> out{};
-  if (!fits(rec, balance::kLength)) return out;
+  if (!fits(rec, kBalanceNeededLength)) return out;
   const std::size_t base = set == AmountSet::Actual ? balance::kActual : set == AmountSet::Budget ? balance::kBudget : balance::kRevised;
   for (int p = 0; p < kPeriods; ++p)
     out[p] = decode_packed(rec.subspan(base + balance::kPairSize * p + (second ? 8 : 0), 8));
@@ -409,12 +424,13 @@ std::array<double, kPeriods> balance_amounts(View rec, AmountSet set, bool secon
 }
 
 double balance_opening(View rec) {
-  return fits(rec, balance::kLength) ? decode_packed(at(rec, balance::kOpening)) : 0.0;
+  return fits(rec, balance::kOpening.offset + balance::kOpening.width) ? decode_packed(at(rec, balance::kOpening))
+                                                                        : 0.0;
 }
 
 std::optional<TransactionRecord> decode_transaction(View rec, bool v3) {
   using namespace transaction;
-  if (!fits(rec, kLength + (v3 ? kVersion3Shift : 0))) return std::nullopt;
+  if (!fits(rec, transaction_needed_length(v3))) return std::nullopt;
   TransactionRecord r;
   r.account = decode_text(at(rec, kAccount));
   r.sequence = get32(rec, kSequence);
@@ -485,7 +501,7 @@ bool transaction_posted(View rec) {
 
 std::optional<SegmentRecord> decode_segment(View rec) {
   using namespace segment;
-  if (!fits(rec, kLength)) return std::nullopt;
+  if (!fits(rec, kSegmentNeededLength)) return std::nullopt;
   return SegmentRecord{static_cast<int>(get32(rec, kIndex)), decode_text(at(rec, kValue)),
                        decode_text(at(rec, kDescription))};
 }

@@ -141,8 +141,16 @@ struct SegmentRecord {
   std::string description;
 };
 
-// Decoders read only within the bytes given; a record shorter than its
-// layout yields nothing.
+// Decoders read only within the bytes given. A record of any length that
+// holds the fields read is accepted (files written by other programs may
+// carry shorter or longer records than the builder writes); a shorter one
+// yields nothing. The needed lengths end at the last field the connector reads.
+inline constexpr std::size_t kCalendarNeededLength = 67;   // through the budget-lock flag
+inline constexpr std::size_t kAccountNeededLength = 95;    // through the type
+inline constexpr std::size_t kBalanceNeededLength = 676;   // through the revised budget pairs
+inline constexpr std::size_t kSegmentNeededLength = 60;    // through the description
+std::size_t company_needed_length(CompanyLayout layout);
+std::size_t transaction_needed_length(bool version3);
 std::optional<CompanyRecord> decode_company(View record, CompanyLayout layout);
 std::optional<CalendarRecord> decode_calendar(View record);
 std::optional<AccountRecord> decode_account(View record);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "data/btrieve.h"
 #include "data/btrieve_ops.h"
 #include "data/companies.h"
 #include "entry/messages.h"
@@ -63,6 +64,24 @@ int account_field(std::string_view company_id, const std::string& specifier, int
     case kAccountOrigin: answer = account.type.compare("300") < 0 ? "Balance Sheet" : "P/L"; return 0;
     default: report(kNotSupported); return kNotSupported;
   }
+}
+
+// The segment number of a request field, read as atoi reads it (leading
+// blanks, a sign, digits); a number beyond the segments' range -- however
+// large, or beyond an int of either sign -- answers as an absent segment
+// does. 0 and other negatives read as 1.
+int segment_number(const std::string& field) {
+  std::size_t at = field.find_first_not_of(" \t\n\v\f\r");
+  if (at == std::string::npos) return 1;
+  bool negative = false;
+  if (field[at] == '+' || field[at] == '-') negative = field[at++] == '-';
+  long long value = 0;
+  for (; at < field.size() && field[at] >= '0' && field[at] <= '9'; ++at) {
+    value = value * 10 + (field[at] - '0');
+    if (value > 2147483647LL) return specifier::kMaxSegments + 1;  // beyond any int: no segment
+  }
+  if (negative || value < 1) return 1;
+  return value > specifier::kMaxSegments ? specifier::kMaxSegments + 1 : static_cast<int>(value);
 }
 
 std::vector<std::string> parts_of(const std::string& text) {
@@ -146,7 +165,7 @@ int codata_request(std::string_view arguments, std::string& result) {
 int sdesc_request(std::string_view arguments, std::string& result) {
   RequestFields f;
   if (const int status = split_arguments(arguments, 1, 3, f); status != kOk) return failure_answer(result), status;
-  const int segment = std::max(1, std::atoi(f[1].c_str()));
+  const int segment = segment_number(f[1]);
   const std::string company_id = single_company(f[2]);
   if (company_id.empty()) return failure_answer(result), kInvalid;
   data::CompanyContext* c = data::find_or_open_company(company_id);
@@ -184,14 +203,21 @@ int sdesc_request(std::string_view arguments, std::string& result) {
   layout::Bytes key = layout::segment_key(segment - 1, value);
   key.resize(btrv::kKeyBufferSize, 0);
   unsigned char* data = nullptr;
-  if (btrv::BtrvGetEqual(&c->slot(data::Slot::Segments).block, &data, key.data(), layout::kSegmentKey) != 0 || !data) {
+  data::FileSlot& segments = c->slot(data::Slot::Segments);
+  if (btrv::BtrvGetEqual(&segments.block, &data, key.data(), layout::kSegmentKey) != 0 || !data) {
     clear_message();
-    report(30, value);
+    const int status = btrv::ran_out(btrv::last_status()) ? (report(30, value), 30) : data::report_read_failure(segments.name);
     failure_answer(result);
-    return 30;
+    return status;
   }
   const auto record = layout::decode_segment({data, btrv::last_record_length()});
-  result = record ? record->description.substr(0, 31) : "NA";
+  if (!record) {
+    clear_message();
+    const int status = data::report_short_record(segments.name, btrv::last_record_length(), layout::kSegmentNeededLength);
+    failure_answer(result);
+    return status;
+  }
+  result = record->description.substr(0, 31);
   return 0;
 }
 

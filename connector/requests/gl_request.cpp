@@ -1,6 +1,8 @@
 #include "requests/gl_request.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <cstdlib>
 
 #include "data/company_stack.h"
@@ -39,20 +41,28 @@ void note_touched(data::CompanyContext& c, std::string_view code) {
   if (std::find(list.begin(), list.end(), code) == list.end()) list.emplace_back(code);
 }
 
-// One pass over the matching balance records of a year into the table.
-int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
-              specifier::AmountTable& table, specifier::AccountKind& kind) {
-  // a sheet asks for the same specifier over and over: the last expansion is kept
+// The simple specifiers of the request's account specifier for the company,
+// or null after a syntax error. A sheet asks for the same specifier over and
+// over: the last expansion is kept.
+const std::vector<std::string>* expanded_accounts(const data::CompanyContext& c, const GlRequest& request) {
   static std::string expanded_text;
   static int expanded_segments = -1;
   static std::vector<std::string> expanded;
   if (expanded_segments != c.structure.segment_count || expanded_text != request.account_spec) {
     expanded_segments = -1;
-    if (specifier::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return 1;
+    if (specifier::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return nullptr;
     expanded_text = request.account_spec;
     expanded_segments = c.structure.segment_count;
   }
-  std::vector<std::string> list = expanded;
+  return &expanded;
+}
+
+// One pass over the matching balance records of a year into the table.
+int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
+              specifier::AmountTable& table, specifier::AccountKind& kind) {
+  const std::vector<std::string>* expanded = expanded_accounts(c, request);
+  if (!expanded) return 1;
+  std::vector<std::string> list = *expanded;
   const GlHooks& hooks = gl_hooks();
   specifier::WalkOptions options;
   options.na_label = settings().na_label;
@@ -67,9 +77,15 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
     if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
     if (const auto known = c.account_types.find(code); known != c.account_types.end()) {
       kind = account_kind_of_type(known->second);
-    } else if (layout::AccountRecord account; read_account(c, code, account)) {
-      kind = account_kind_of_type(account.type);
-      c.account_types.emplace(code, account.type);
+    } else {
+      layout::AccountRecord account;
+      const int found = read_account(c, code, account);
+      if (found == 0) {
+        kind = account_kind_of_type(account.type);
+        c.account_types.emplace(code, account.type);
+      } else if (found != kAccountAbsent) {
+        return found;
+      }
     }
     add_balance(table, figures_of(source.record(), kind, request.budget, revised), kind, year_index, revised);
     if (first_descriptor && calculation_in_progress()) note_touched(c, code);
@@ -88,6 +104,31 @@ void record_drill_context(const GlRequest& request, std::string_view period_text
   s.drill_date_range = false;
 }
 
+// A pass over one year's records, kept for the other descriptors of the
+// request that need the same one: the table rows it filled, the account kind
+// it ended on, and its status.
+struct PassKey {
+  int year;
+  int year_index;
+  bool budget;
+  specifier::AccountKind kind_before;
+  bool operator<(const PassKey& o) const {
+    return std::tie(year, year_index, budget, kind_before) < std::tie(o.year, o.year_index, o.budget, o.kind_before);
+  }
+};
+struct PassResult {
+  int status = 0;
+  specifier::AmountTable table;
+  specifier::AccountKind kind_after = specifier::AccountKind::Other;
+};
+
+void add_table(specifier::AmountTable& into, const specifier::AmountTable& from) {
+  into.opening_balance += from.opening_balance;
+  for (std::size_t s = 0; s < 2; ++s)
+    for (std::size_t y = 0; y < 2; ++y)
+      for (std::size_t p = 0; p < specifier::kAmountPeriods; ++p) into.amount[s][y][p] += from.amount[s][y][p];
+}
+
 }  // namespace
 
 GlHooks& gl_hooks() {
@@ -95,19 +136,32 @@ GlHooks& gl_hooks() {
   return hooks;
 }
 
-int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
-                     const specifier::PeriodList& periods) {
+std::size_t request_work(std::size_t expanded_accounts, std::size_t companies, std::size_t descriptors) {
+  return expanded_accounts * companies * descriptors;
+}
+
+int check_request_work(std::size_t expanded_accounts, std::size_t companies, std::size_t descriptors) {
+  const std::size_t work = request_work(expanded_accounts, companies, descriptors);
+  if (work <= kMaxRequestWork) return 0;
+  report(kRequestTooLarge, std::to_string(expanded_accounts) + " accounts x " + std::to_string(companies) +
+                               " companies x " + std::to_string(descriptors) + " periods is more than " +
+                               std::to_string(kMaxRequestWork));
+  return kRequestTooLarge;
+}
+
+namespace {
+
+int evaluate_company_in(double& value, std::string_view company_id, GlRequest& request,
+                        const specifier::PeriodList& periods, std::size_t companies) {
   data::CompanyContext* c = data::find_or_open_company(company_id);
   if (!c) {
     report(data::kMemoryFull, "Company Creation");
     return data::kMemoryFull;
   }
-  if (c->status != 0) {
-    report(c->status, company_id);
-    return c->status;
-  }
+  if (c->status != 0) return data::report_company_failure(*c);
   value = 0;
   const Settings& s = settings();
+  std::map<PassKey, PassResult> passes;
   for (std::size_t i = 0; i < periods.count; ++i) {
     for (const auto kind : {layout::FileKind::Accounts, layout::FileKind::Periods})
       if (const int status = data::open_company_file(*c, kind); status != 0) return status;
@@ -133,19 +187,44 @@ int evaluate_company(double& value, std::string_view company_id, GlRequest& requ
       return 0;
     }
 
+    if (i == 0) {
+      const std::vector<std::string>* expanded = expanded_accounts(*c, request);
+      if (!expanded) return 1;
+      if (const int status = check_request_work(expanded->size(), companies, periods.count); status != 0)
+        return status;
+    }
+    // one read of a year serves every descriptor that needs it
+    const auto pass = [&](int pass_year, int year_index) {
+      const PassKey key{pass_year, year_index, request.budget, kind};
+      auto found = passes.find(key);
+      if (found == passes.end()) {
+        PassResult r;
+        r.kind_after = kind;
+        r.status = read_pass(*c, request, pass_year, year_index, i == 0, r.table, r.kind_after);
+        found = passes.emplace(key, std::move(r)).first;
+      }
+      add_table(table, found->second.table);
+      kind = found->second.kind_after;
+      return found->second.status;
+    };
     const bool year_before_only = needed.years == 1;
-    if (const int status = read_pass(*c, request, year_before_only ? year - 1 : year, year_before_only ? 1 : 0,
-                                     i == 0, table, kind);
-        status != 0)
+    if (const int status = pass(year_before_only ? year - 1 : year, year_before_only ? 1 : 0); status != 0)
       return status;
     if (needed.years != 0 && needed.years != 1)
-      if (const int status = read_pass(*c, request, year - 1, 1, i == 0, table, kind); status != 0) return status;
+      if (const int status = pass(year - 1, 1); status != 0) return status;
 
     const specifier::Valued v = specifier::evaluate(period, calendar, kind, table);
     if (const int* failure = std::get_if<int>(&v)) return *failure;
     value += std::get<double>(v);
   }
   return 0;
+}
+
+}  // namespace
+
+int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
+                     const specifier::PeriodList& periods) {
+  return evaluate_company_in(value, company_id, request, periods, 1);
 }
 
 int gl_request(std::string_view arguments, std::string& result, bool negate) {
@@ -160,7 +239,9 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
     request.account_spec = fields[0];
     request.type_name = gl_type_name(type, s.type);
     request.year = gl_year_text(fields[3], s.setup_year);
-    const std::string period_text = fields[1].empty() ? std::string("month") : fields[1];
+    // a period of nothing but blanks and tabs is an empty one
+    const bool blank_period = fields[1].find_first_not_of(" \t") == std::string::npos;
+    const std::string period_text = blank_period ? std::string("month") : fields[1];
     // sheets repeat the same few period texts: the last one parsed is kept
     static std::string parsed_text;
     static specifier::PeriodList parsed;
@@ -182,10 +263,11 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
         status = 1;
       }
     }
+    const std::size_t company_total = stack ? stack->size() : 0;
     for (bool first = true; status == 0 && stack && !stack->empty(); stack->pop(), first = false) {
       if (first) record_drill_context(request, period_text, stack->top());
       double value = 0;
-      const int company_status = evaluate_company(value, stack->top(), request, periods);
+      const int company_status = evaluate_company_in(value, stack->top(), request, periods, company_total);
       if (company_status == kNoAccounts && s.na_label != 0) continue;
       if (company_status != 0) {
         status = company_status;

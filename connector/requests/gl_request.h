@@ -27,6 +27,15 @@ struct GlHooks {
 };
 GlHooks& gl_hooks();
 
+// The work bound of a request: expanded account specifiers x companies x
+// period descriptors. A request above it is refused before any record is
+// read, with message 35 "Request too large".
+inline constexpr std::size_t kMaxRequestWork = 250000;
+inline constexpr int kRequestTooLarge = 35;
+std::size_t request_work(std::size_t expanded_accounts, std::size_t companies, std::size_t descriptors);
+// 0, or kRequestTooLarge with the message reported.
+int check_request_work(std::size_t expanded_accounts, std::size_t companies, std::size_t descriptors);
+
 // Codes 100 (GL) and 102 (NGL): always 0; the answer is in the result.
 int gl_request(std::string_view arguments, std::string& result, bool negate);
 

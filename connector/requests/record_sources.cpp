@@ -3,14 +3,24 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/btrieve.h"
 #include "data/btrieve_ops.h"
 
 namespace kovo::requests {
 
 bool FileSource::keep(int status, unsigned char* data) {
-  if (status != 0 || !data) return false;
-  record_.assign(data, data + btrv::last_record_length());
-  return true;
+  if (failure_ != 0) return false;
+  if (status == 0 && data) {
+    const std::size_t length = btrv::last_record_length();
+    if (length < needed_length_) {
+      failure_ = data::report_short_record(slot_.name, length, needed_length_);
+      return false;
+    }
+    record_.assign(data, data + length);
+    return true;
+  }
+  if (!btrv::ran_out(btrv::last_status())) failure_ = data::report_read_failure(slot_.name);
+  return false;
 }
 
 namespace {
@@ -45,7 +55,7 @@ bool FileSource::read_next() {
 }
 
 BalanceSource::BalanceSource(data::CompanyContext& c)
-    : FileSource(c.slot(data::Slot::Periods), layout::kBalanceYearCodeKey) {}
+    : FileSource(c.slot(data::Slot::Periods), layout::kBalanceYearCodeKey, layout::kBalanceNeededLength) {}
 
 bool BalanceSource::refresh(bool ok) {
   code_ = ok ? layout::balance_code(record_) : std::string{};
@@ -59,7 +69,7 @@ bool BalanceSource::seek(int year, std::string_view low_code) {
 }
 
 AccountSource::AccountSource(data::CompanyContext& c)
-    : FileSource(c.slot(data::Slot::Accounts), layout::kAccountCodeKey) {}
+    : FileSource(c.slot(data::Slot::Accounts), layout::kAccountCodeKey, layout::kAccountNeededLength) {}
 
 bool AccountSource::refresh(bool ok) {
   code_.clear();
@@ -73,7 +83,8 @@ bool AccountSource::seek(int, std::string_view low_code) {
 }
 
 TransactionSource::TransactionSource(data::CompanyContext& c, data::Slot slot)
-    : FileSource(c.slot(slot), layout::kTransactionAccountDateKey) {}
+    : FileSource(c.slot(slot), layout::kTransactionAccountDateKey,
+                 layout::transaction_needed_length(c.transactions_v3)) {}
 
 bool TransactionSource::refresh(bool ok) {
   code_ = ok ? layout::transaction_account(record_) : std::string{};
@@ -84,15 +95,16 @@ bool TransactionSource::seek(int, std::string_view low_code) {
   return refresh(read_greater_or_equal(layout::transaction_account_date_key(low_code, {})));
 }
 
-bool read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out) {
+int read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out) {
   KeyBuffer key(layout::account_code_key(code));
   unsigned char* data = nullptr;
-  if (btrv::BtrvGetEqual(&c.slot(data::Slot::Accounts).block, &data, key.bytes, layout::kAccountCodeKey) != 0 || !data)
-    return false;
+  data::FileSlot& slot = c.slot(data::Slot::Accounts);
+  if (btrv::BtrvGetEqual(&slot.block, &data, key.bytes, layout::kAccountCodeKey) != 0 || !data)
+    return btrv::ran_out(btrv::last_status()) ? kAccountAbsent : data::report_read_failure(slot.name);
   const auto a = layout::decode_account({data, btrv::last_record_length()});
-  if (!a) return false;
+  if (!a) return data::report_short_record(slot.name, btrv::last_record_length(), layout::kAccountNeededLength);
   out = *a;
-  return true;
+  return 0;
 }
 
 }  // namespace kovo::requests

@@ -12,13 +12,17 @@ namespace kovo::requests {
 
 // A file of the company read through one key; each read keeps its own copy
 // of the record, so other reads in between (the account of a balance record)
-// do not disturb the walk.
+// do not disturb the walk. Only end of file and key not found end a walk; any
+// other status of the record manager, or a record too short for the fields
+// read, is reported and kept as the source's failure.
 class FileSource : public specifier::MatchSource {
  public:
   layout::View record() const { return record_; }
+  int failure() const override { return failure_; }
 
  protected:
-  FileSource(data::FileSlot& slot, int key_number) : slot_(slot), key_number_(key_number) {}
+  FileSource(data::FileSlot& slot, int key_number, std::size_t needed_length)
+      : slot_(slot), key_number_(key_number), needed_length_(needed_length) {}
   bool read_equal(layout::Bytes key);
   bool read_greater_or_equal(layout::Bytes key);
   bool read_next();
@@ -29,6 +33,8 @@ class FileSource : public specifier::MatchSource {
   bool keep(int status, unsigned char* data);
   data::FileSlot& slot_;
   int key_number_;
+  std::size_t needed_length_;
+  int failure_ = 0;
 };
 
 // One year's balance records in account order (file selector 1).
@@ -78,7 +84,9 @@ class TransactionSource : public FileSource {
   std::int32_t date_ = 0;
 };
 
-// The account record of a code, read into the caller's copy; false when absent.
-bool read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out);
+// The account record of a code, read into the caller's copy: 0, kAccountAbsent,
+// or the number of the message reported for a failed read.
+inline constexpr int kAccountAbsent = 1;
+int read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out);
 
 }  // namespace kovo::requests

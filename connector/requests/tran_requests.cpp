@@ -8,6 +8,7 @@
 #include "entry/request_text.h"
 #include "entry/settings.h"
 #include "requests/gl_core.h"
+#include "requests/gl_request.h"
 #include "requests/record_sources.h"
 #include "requests/tran_args.h"
 #include "spec/account_walk.h"
@@ -34,12 +35,14 @@ struct TranQuery {
   char sign = 0;  // 'D' debits only, 'C' credits only
   std::vector<Filter> filters;
   bool include_unposted = false;
+  std::size_t companies = 1;  // on the request's company stack, for the work bound
 };
 
 // Adds the matching transactions of one file. 0, or a failing status.
 int add_file(data::CompanyContext& c, data::Slot slot, const TranQuery& q, double& total, bool& matched) {
   std::vector<std::string> list;
   if (specifier::expand_specifier(q.account_spec, c.structure.segment_count, list) != 0) return 1;
+  if (const int status = check_request_work(list.size(), q.companies, 1); status != 0) return status;
   TransactionSource source(c, slot);
   specifier::WalkOptions options;
   options.by_year = false;
@@ -52,7 +55,9 @@ int add_file(data::CompanyContext& c, data::Slot slot, const TranQuery& q, doubl
   for (; status == specifier::kFound; status = walk.next()) {
     matched = true;
     const auto t = layout::decode_transaction(source.record(), version3);
-    if (!t) continue;
+    if (!t)
+      return data::report_short_record(c.slot(slot).name, source.record().size(),
+                                       layout::transaction_needed_length(version3));
     if (!t->posted && !q.include_unposted) continue;
     if (!std::all_of(q.filters.begin(), q.filters.end(), [&](const Filter& f) { return f.passes(*t); })) continue;
     if ((q.sign == 'D' && t->amount <= 0) || (q.sign == 'C' && t->amount >= 0)) continue;
@@ -113,6 +118,8 @@ int tran_request(TranKind kind, std::string_view arguments, std::string& result)
     if (!stack) {
       report(2, "Company Stack");
       status = 1;
+    } else {
+      q.companies = stack->size();
     }
   }
   for (bool first = true; status == kOk && stack && !stack->empty(); stack->pop(), first = false) {
@@ -123,8 +130,7 @@ int tran_request(TranKind kind, std::string_view arguments, std::string& result)
       break;
     }
     if (c->status != 0) {
-      report(c->status, c->id);
-      status = c->status;
+      status = data::report_company_failure(*c);
       break;
     }
     if (first) {

@@ -74,7 +74,10 @@ bool too_many(std::string_view item) {
 }
 
 // Template form: each "^" of the template takes every alternative of the next group.
-bool template_positions(std::string_view item, int segment_count, std::vector<Alternatives>& out) {
+// A per-segment specifier (its template made from the segment count) may not
+// carry more groups than the company has segments.
+bool template_positions(std::string_view item, int segment_count, std::vector<Alternatives>& out,
+                        bool per_segment = false) {
   const std::size_t caret = item.find('^');
   const std::size_t open_before = item.rfind('(', caret);
   const std::size_t start = open_before == std::string_view::npos ? 0 : open_before + 1;
@@ -102,6 +105,7 @@ bool template_positions(std::string_view item, int segment_count, std::vector<Al
       }
     texts = std::move(grown);
   }
+  if (per_segment && next_group < groups->size()) return syntax_error(item.substr(item.find('(')));
   out.assign(static_cast<std::size_t>(std::max(segment_count, 1)), {});
   for (const auto& t : texts) {
     const auto values = split(t, '-');
@@ -218,7 +222,8 @@ int expand_specifier(std::string_view text, int segment_count, std::vector<std::
                      const EntityLookup& entities) {
   out.clear();
   std::string whole(text);
-  if (!whole.empty() && whole.front() == '(') {
+  const bool per_segment = !whole.empty() && whole.front() == '(';
+  if (per_segment) {
     std::string tmpl = "^";
     for (int i = 1; i < segment_count; ++i) tmpl += "-^";
     whole = tmpl + whole;
@@ -229,7 +234,7 @@ int expand_specifier(std::string_view text, int segment_count, std::vector<std::
     std::vector<Alternatives> positions;
     const bool has_group = item.find('(') != std::string::npos;
     const bool ok = has_group && item.find('^') != std::string::npos
-                        ? template_positions(item, segment_count, positions)
+                        ? template_positions(item, segment_count, positions, per_segment && &item == &items->front())
                         : has_group ? group_positions(item, segment_count, positions)
                                     : plain_positions(item, segment_count, positions);
     if (!ok) {

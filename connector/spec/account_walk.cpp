@@ -42,6 +42,11 @@ bool AccountWalk::position_first() {
 
 bool AccountWalk::stopped() const { return options_.stop_requested && options_.stop_requested(); }
 
+int AccountWalk::fail(int status) {
+  index_ = list_.size();
+  return status;
+}
+
 int AccountWalk::start_specifier() {
   for (; index_ < list_.size(); ++index_) {
     std::string& simple = list_[index_];
@@ -51,6 +56,7 @@ int AccountWalk::start_specifier() {
       any_match_ = true;
       return kFound;
     }
+    if (const int failure = source_.failure(); failure != 0) return fail(failure);
     // a stop from the lists window ends the walk quietly, not as "nothing matched"
     if (stopped()) {
       index_ = list_.size();
@@ -85,6 +91,7 @@ int AccountWalk::next() {
   if (!matcher_ || index_ >= list_.size()) return kNoMore;
   const bool single_record = matcher_->all_exact() && options_.by_year;
   if (!single_record && advance()) return kFound;
+  if (const int failure = source_.failure(); failure != 0) return fail(failure);
   if (stopped()) return kNoMore;
   ++index_;
   return start_specifier();

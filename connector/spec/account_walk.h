@@ -28,6 +28,9 @@ class MatchSource {
   virtual int year() const = 0;
   virtual std::string_view code() const = 0;
   virtual std::int32_t date() const { return 0; }  // YYYYMMDD
+  // After a move answered false: 0 when the records simply ran out, else the
+  // number of the message already reported for the failed read.
+  virtual int failure() const { return 0; }
 };
 
 struct WalkOptions {
@@ -57,7 +60,8 @@ class AccountWalk {
 
   // 0 with the source on the first match; 15 (reported, naming the
   // specifier) when a specifier matches nothing and NA Label is 0; 1 when
-  // nothing matched at all under a non-zero NA Label; or a validation message.
+  // nothing matched at all under a non-zero NA Label; a validation message;
+  // or the source's failure, which ends the walk.
   int first(std::vector<std::string> specifiers, int year);
   // 0 with the source on the next match, 1 when there is no more, or as first().
   int next();
@@ -70,6 +74,7 @@ class AccountWalk {
   bool advance();
   bool accept() const;
   bool stopped() const;
+  int fail(int status);
 
   MatchSource& source_;
   AccountStructure structure_;

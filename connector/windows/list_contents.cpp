@@ -88,9 +88,7 @@ BuildStatus accounts_list(data::CompanyContext& c, const windows::RowCheck& row,
       list.entries.push_back({specifier::hyphenated_code(account->code, c.structure),
                               std::string(specifier::trim_right(account->description)), false});
   }
-  if (walk_ran_out()) return BuildStatus::Built;
-  report_read_failure(c.data_directory);
-  return BuildStatus::Failed;
+  return source.failure() == 0 ? BuildStatus::Built : BuildStatus::Failed;
 }
 
 // The values of segment s in the accounts whose where-segment matches one

@@ -22,10 +22,7 @@ int open_or_report(data::CompanyContext& c, layout::FileKind kind) {
 
 }  // namespace
 
-bool walk_ran_out() {
-  const int status = btrv::last_status();
-  return status == recman::kEndOfFile || status == recman::kKeyNotFound;
-}
+bool walk_ran_out() { return btrv::ran_out(btrv::last_status()); }
 
 int report_read_failure(const std::string& where) {
   report(btrv::kBtrieveError, where + " - " + btrv::last_error_text());
@@ -83,7 +80,7 @@ int SegmentValueCache::read_accounts(data::CompanyContext& c, const windows::Row
     for (int s = 0; s < count; ++s) distinct[static_cast<std::size_t>(s)].insert(parts[static_cast<std::size_t>(s)]);
     accounts_.push_back(std::move(parts));
   }
-  if (!walk_ran_out()) return report_read_failure(c.data_directory);
+  if (const int failure = source.failure(); failure != 0) return failure;
   for (auto& set : distinct) values_.emplace_back(set.begin(), set.end());
   return 0;
 }
@@ -97,11 +94,14 @@ int SegmentValueCache::read_descriptions(data::CompanyContext& c, const windows:
        status = btrv::BtrvGetNext(block, &data, nullptr, layout::kSegmentKey)) {
     if (row && !row()) return kStopped;
     const auto record = layout::decode_segment({data, btrv::last_record_length()});
-    if (!record || record->segment < 0 || static_cast<std::size_t>(record->segment) >= descriptions_.size()) continue;
+    if (!record)
+      return data::report_short_record(c.slot(data::Slot::Segments).name, btrv::last_record_length(),
+                                       layout::kSegmentNeededLength);
+    if (record->segment < 0 || static_cast<std::size_t>(record->segment) >= descriptions_.size()) continue;
     descriptions_[static_cast<std::size_t>(record->segment)][std::string(specifier::trim_right(record->value))] =
         record->description;
   }
-  if (!walk_ran_out()) return report_read_failure(c.data_directory);
+  if (!walk_ran_out()) return data::report_read_failure(c.slot(data::Slot::Segments).name);
   return 0;
 }
 

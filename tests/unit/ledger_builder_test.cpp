@@ -3,7 +3,10 @@
 // the record and the member and leave nothing behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -166,6 +169,161 @@ TEST_F(LedgerBuilderTest, DuplicateCompanyIdsIgnoreCase) {
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("company demo"), std::string::npos) << result.error;
   EXPECT_TRUE(nothing_left());
+}
+
+// Whatever lies beside the system directory: the staging and moved-aside folders.
+std::vector<std::string> siblings(const fs::path& root) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(root)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void write_text(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(LedgerBuilderTest, ReplacesOnlyWhatItBuiltUnlessAskedAndThenMovesAside) {
+  const std::string json = description(two_year_company("DEMO", kAccounts));
+  const fs::path target = system_dir();
+  // a folder of other files, and a file, are refused and left as they are
+  write_text(target / "notes.txt", "mine");
+  auto result = ledger::build_ledger(json, system_dir(), &recman::btrcall);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("replace"), std::string::npos) << result.error;
+  EXPECT_EQ(read_text(target / "notes.txt"), "mine");
+  EXPECT_EQ(siblings(root_), std::vector<std::string>{"Cyma4"});
+  fs::remove_all(target);
+  write_text(target, "a file");
+  EXPECT_FALSE(ledger::build_ledger(json, system_dir(), &recman::btrcall).ok);
+  EXPECT_EQ(read_text(target), "a file");
+  fs::remove(target);
+
+  // an empty folder and the builder's own ledger are replaced
+  fs::create_directories(target);
+  build(json);
+  EXPECT_EQ(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).size(), 2u);
+  build(description(two_year_company("DEMO")));
+  EXPECT_TRUE(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).empty());
+  EXPECT_EQ(siblings(root_), std::vector<std::string>{"Cyma4"});
+
+  // a file added to the builder's ledger is kept aside, not deleted
+  write_text(target / "DEMO" / "report.xls", "figures");
+  result = ledger::build_ledger(json, system_dir(), &recman::btrcall);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(read_text(root_ / "Cyma4.~previous" / "DEMO" / "report.xls"), "figures");
+  EXPECT_FALSE(fs::exists(root_ / "Cyma4.~previous" / "DEMO" / "glacct.dat"));
+  EXPECT_NE(result.note.find("Cyma4.~previous"), std::string::npos) << result.note;
+  fs::remove_all(root_ / "Cyma4.~previous");
+
+  // with the replace option a foreign target is moved aside whole
+  fs::remove_all(target);
+  write_text(target / "notes.txt", "mine");
+  ledger::BuildOptions replace;
+  replace.replace = true;
+  result = ledger::build_ledger(json, system_dir(), &recman::btrcall, nullptr, replace);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(read_text(root_ / "Cyma4.~replaced" / "notes.txt"), "mine");
+  EXPECT_NE(result.note.find("Cyma4.~replaced"), std::string::npos) << result.note;
+  EXPECT_EQ(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).size(), 2u);
+}
+
+#ifndef _WIN32
+TEST_F(LedgerBuilderTest, NothingIsDeletedThroughALink) {
+  const std::string json = description(two_year_company("DEMO", kAccounts));
+  const fs::path target = system_dir();
+  const fs::path elsewhere = root_ / "elsewhere";
+  write_text(elsewhere / "glacct.dat", "precious");
+  // a target holding a link to another folder
+  fs::create_directories(target);
+  fs::create_directory_symlink(elsewhere, target / "s");
+  EXPECT_FALSE(ledger::build_ledger(json, system_dir(), &recman::btrcall).ok);
+  ledger::BuildOptions replace;
+  replace.replace = true;
+  ASSERT_TRUE(ledger::build_ledger(json, system_dir(), &recman::btrcall, nullptr, replace).ok);
+  EXPECT_EQ(read_text(elsewhere / "glacct.dat"), "precious");
+  // the builder's own ledger whose company folder became a link
+  build(json);
+  fs::rename(target / "DEMO", root_ / "old-demo");
+  fs::create_directory_symlink(elsewhere, target / "DEMO");
+  build(json);
+  EXPECT_EQ(read_text(elsewhere / "glacct.dat"), "precious");
+  // a target that is itself a link
+  fs::remove_all(target);
+  fs::create_directory_symlink(elsewhere, target);
+  EXPECT_FALSE(ledger::build_ledger(json, system_dir(), &recman::btrcall).ok);
+  EXPECT_TRUE(fs::is_symlink(target));
+  EXPECT_EQ(read_text(elsewhere / "glacct.dat"), "precious");
+}
+#endif
+
+TEST_F(LedgerBuilderTest, AFailedWriteKeepsThePreviousLedgerAndLeavesNoStaging) {
+  build(description(two_year_company("DEMO", kAccounts)));
+  static int inserts;
+  inserts = 0;
+  const recman::BtrCallFn failing = [](std::uint16_t op, void* block, void* data, std::uint32_t* length, void* key,
+                                       std::uint8_t key_length, std::int8_t key_number) -> short {
+    if (op == recman::kInsert && ++inserts == 3) return recman::kDiskFull;
+    return recman::btrcall(op, block, data, length, key, key_length, key_number);
+  };
+  const auto result = ledger::build_ledger(description(two_year_company("DEMO", kAccounts)), system_dir(), failing);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("status 18"), std::string::npos) << result.error;
+  EXPECT_EQ(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).size(), 2u);
+  EXPECT_EQ(siblings(root_), std::vector<std::string>{"Cyma4"});
+}
+
+TEST_F(LedgerBuilderTest, IdsDirectoriesAndTextsAreCheckedAgainstWhatTheFilesHold) {
+  const auto with_id = [](const std::string& id) {
+    std::string c = two_year_company("DEMO");
+    c.replace(c.find("\"DEMO\""), 6, "\"" + id + "\"");
+    return c;
+  };
+  const auto with_member = [](const std::string& member, const std::string& value) {
+    std::string c = two_year_company("DEMO");
+    const std::string key = "\"" + member + "\":";
+    const std::size_t at = c.find(key) + key.size();
+    const std::size_t end = c.find_first_of(",}", c[at] == '"' ? c.find('"', at + 1) : at);
+    return c.replace(at, end - at, value);
+  };
+  const struct {
+    std::string company;
+    std::vector<std::string> named;
+  } cases[] = {
+      {with_id(".."), {"companies[0]", "\"id\""}},
+      {with_id("..\\\\.."), {"companies[0]", "\"id\""}},
+      {with_id("C:"), {"companies[0]", "\"id\""}},
+      {with_id("\\\\"), {"companies[0]", "\"id\""}},
+      {with_id("/"), {"companies[0]", "\"id\""}},
+      {with_id("A;B"), {"companies[0]", "\"id\""}},
+      {with_id("DE\\u0000MO"), {"companies[0]", "\"id\"", "NUL"}},
+      {with_member("dataDirectory", R"("./../../kt_escape")"), {"company DEMO", "\"dataDirectory\""}},
+      {with_member("dataDirectory", R"(".\\..\\..\\kt_escape")"), {"company DEMO", "\"dataDirectory\""}},
+      {with_member("dataDirectory", R"("")"), {"company DEMO", "\"dataDirectory\" is empty"}},
+      {with_member("dataDirectory", R"(".")"), {"company DEMO", "\"dataDirectory\""}},
+      {with_member("dataDirectory", R"("C:\\elsewhere")"), {"company DEMO", "\"dataDirectory\""}},
+      {with_member("dataDirectory", R"(".\\A:B")"), {"company DEMO", "\"dataDirectory\""}},
+      {with_member("mainSegment", "3"), {"company DEMO", "\"mainSegment\"", "from 1 to 2"}},
+      {with_member("name", R"("Tab\there")"), {"company DEMO", "\"name\"", "control character 9"}},
+      {two_year_company("DEMO", R"(,"accounts":[{"code":"1000-10","description":"Ca\u0000sh","type":"100"}])"),
+       {"company DEMO", "accounts[0]", "\"description\"", "NUL"}},
+      {two_year_company("DEMO", R"(,"accounts":[{"code":"10;0-10","type":"100"}])"),
+       {"company DEMO", "accounts[0]", "\"code\""}},
+      {two_year_company("DEMO", R"(,"segments":[{"segment":2,"value":"1,"}])"),
+       {"company DEMO", "segments[0]", "\"value\""}},
+  };
+  for (const auto& c : cases) {
+    const auto result = ledger::build_ledger(description(c.company), system_dir(), &recman::btrcall);
+    EXPECT_FALSE(result.ok) << c.company;
+    for (const auto& part : c.named) EXPECT_NE(result.error.find(part), std::string::npos) << part << ": " << result.error;
+    EXPECT_TRUE(fs::is_empty(root_)) << c.company << " left something behind: " << siblings(root_).front();
+  }
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST_F(ListsLedgerTest, AReadFailureMidWalkIsAnErrorAndLeavesNothingCached) {
   btrv::set_record_manager_call(&failing_call);
   const std::string accounts = list("Accounts");
   EXPECT_EQ(accounts, "Kovo [CYMA] Btrieve error - " + data::find_or_open_company("A")->data_directory +
-                          " - Btrieve Error 2 - I/O Error");
+                          "glacct.dat - Btrieve Error 2 - I/O Error");
   g_reads = 0;
   EXPECT_EQ(list("Dept").rfind("Kovo [CYMA] Btrieve error", 0), 0u);
   EXPECT_FALSE(lists::value_cache().ready());

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "data/btrieve_ops.h"
 #include "entry/dispatch.h"
+#include "recman/btrcall.h"
 #include "ledger_fixture.h"
 #include "requests/gl_request.h"
 #include "requests/install.h"
@@ -154,6 +156,62 @@ TEST_F(RequestsTest, TransactionTotals) {
 
 // The hooks that later windows and the balance cache plug in.
 std::vector<std::string> g_collected;
+TEST_F(RequestsTest, OutOfRangeSegmentsBlankPeriodsAndSurplusGroups) {
+  // a segment number beyond the segments answers NA however large it is
+  for (const char* number : {"3", "2147483647", "2147483648", "4294967297", "99999999999999999999", "-2147483649"})
+    EXPECT_EQ(ask(114, std::string("4000-10;") + number + ";A"), "NA") << number;
+  EXPECT_EQ(ask(114, ";2147483649;A"), "NA");
+  EXPECT_EQ(ask(114, "4000-10;-1;A"), "Sales");
+  // a period of blanks or tabs is an empty period: "month"
+  EXPECT_EQ(gl("4000-10;;A"), "-50");
+  EXPECT_EQ(gl("4000-10; ;A"), "-50");
+  EXPECT_EQ(gl("4000-10;\t \t;A"), "-50");
+  // more groups than the company's two segments
+  EXPECT_EQ(gl("(4000)(10)(99);Month;A"), "Kovo [CYMA] - (4000)(10)(99)");
+  EXPECT_EQ(gl("(4000)(10);Month;A"), "-50");
+}
+
+// Counts the record manager's reads.
+int g_reads = 0;
+short counting_call(std::uint16_t op, void* block, void* data, std::uint32_t* length, void* key,
+                    std::uint8_t key_length, std::int8_t key_number) {
+  if (op >= recman::kGetEqual && op <= recman::kGetLast) ++g_reads;
+  return recman::btrcall(op, block, data, length, key, key_length, key_number);
+}
+
+std::string repeated(const std::string& item, int times, const char* separator = ",") {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += (i ? separator : "") + item;
+  return out;
+}
+
+TEST_F(RequestsTest, PeriodDescriptorsShareTheirReadsAndLargeRequestsAreRefused) {
+  btrv::set_record_manager_call(&counting_call);
+  EXPECT_EQ(gl("4000-?0;Month;A"), "-55");
+  g_reads = 0;
+  EXPECT_EQ(gl("4000-?0;Month;A"), "-55");
+  const int one = g_reads;
+  g_reads = 0;
+  EXPECT_EQ(gl("4000-?0;" + repeated("Month", 36) + ";A"), "-1980");
+  EXPECT_LE(g_reads, one + 2) << "36 descriptors of one year read its records once";
+  // descriptors of both years and of budgets add up as they do one by one
+  EXPECT_EQ(gl("4000-?0;Month,Year to Date,Year to Date Last Year,Month Budget,This Month Last Year,Month;A"),
+            "-320");  // -55 - 165 - 25 - 15 - 5 - 55
+  btrv::set_record_manager_call(&recman::btrcall);
+
+  // 100 x 50 simple specifiers, 36 descriptors, two companies: above the bound
+  std::string first, second;
+  for (int i = 0; i < 100; ++i) first += (i ? "," : "") + std::to_string(4000 + i);
+  for (int i = 0; i < 50; ++i) second += (i ? "," : "") + std::to_string(10 + i);
+  const std::string accounts = "(" + first + ")(" + second + ")";
+  EXPECT_EQ(requests::request_work(5000, 2, 36), 360000u);
+  EXPECT_EQ(gl(accounts + ";" + repeated("Month", 36) + ";A,A"),
+            "Kovo [CYMA] Request too large - 5000 accounts x 2 companies x 36 periods is more than 250000");
+  EXPECT_EQ(ask(104, accounts + ";1Jan08;31Dec08;" + repeated("A", 60, " ")),
+            "Kovo [CYMA] Request too large - 5000 accounts x 60 companies x 1 periods is more than 250000");
+  // within the bound the request runs: 5000 x 1 x 36
+  EXPECT_EQ(gl(accounts + ";" + repeated("Month", 36) + ";A"), "-1980");
+}
 
 TEST_F(RequestsTest, HooksOfTheEvaluation) {
   ask(11, "");  // start of a sheet calculation: the first period's accounts are noted

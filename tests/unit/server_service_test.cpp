@@ -3,6 +3,8 @@
 // service asks of it.
 #include <gtest/gtest.h>
 
+#include "fuzz_support.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -258,16 +260,18 @@ TEST(ServerVersion, ReplacesTheConnectorsLineEnd) {
 TEST_F(ServiceTest, FuzzedItemsAndCommands) {
   install(kLedra5);
   open(1, kLedra5);
-  std::uint32_t seed = 20090501;
+  std::uint32_t seed = kovo::testing::fuzz_seed(20090501);
+  const long long rounds = kovo::testing::fuzz_rounds(3000);
   auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
   const std::string alphabet = "[](),;=NOSHOWglkovoLIST0 19\r\n";
-  for (int round = 0; round < 3000; ++round) {
+  for (long long round = 0; round < rounds; ++round) {
     std::string text(next() % 700, ' ');
     for (auto& c : text) c = alphabet[next() % alphabet.size()];
     const std::string answer = service.request(kLedra5, 1, text);
     EXPECT_LT(answer.size(), kResultBufferSize + 700);
     service.execute(kLedra5, 1, text);
   }
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // that parses to the same formula.
 #include <gtest/gtest.h>
 
+#include "fuzz_support.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -14,7 +16,8 @@ using namespace kovo::sheet;
 namespace {
 
 TEST(SheetFormulaFuzz, MutatedFormulasFailCleanlyOrRoundTrip) {
-  std::mt19937 random(20261207);
+  std::mt19937 random(kovo::testing::fuzz_seed(20261207));
+  const long long rounds = kovo::testing::fuzz_rounds(40000);
   const std::vector<std::string> seeds = {
       "=SUM(A1:B10)*2-C3/D$4", "=IF(AND(A1>0,NOT(B2)),\"yes\",CONCATENATE(\"a\",B1))",
       "=R[-1]C+RC[-2]*R1C1", "=ROUND(ABS(-2.5E+3),2)&'My Sheet'!$Z$99", "=(A1:A3,C1)",
@@ -22,7 +25,7 @@ TEST(SheetFormulaFuzz, MutatedFormulasFailCleanlyOrRoundTrip) {
       "=OR(TRUE,FALSE,1<>2,\"a\"<=\"b\")"};
   const std::string alphabet = "=+-*/^&<>%(),:;!$'\"[]#.ABCRrc019 EN";
   int parsed_count = 0;
-  for (int round = 0; round < 40000; ++round) {
+  for (long long round = 0; round < rounds; ++round) {
     std::string text = seeds[random() % seeds.size()];
     const int edits = 1 + static_cast<int>(random() % 4);
     for (int e = 0; e < edits; ++e) {
@@ -51,18 +54,21 @@ TEST(SheetFormulaFuzz, MutatedFormulasFailCleanlyOrRoundTrip) {
       EXPECT_EQ(print_formula(*second.formula, p), printed) << text;
     }
   }
-  EXPECT_GT(parsed_count, 1000);
+  EXPECT_GT(parsed_count, rounds / 40);
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 TEST(SheetFormulaFuzz, RandomBytesNeverCrashTheParser) {
-  std::mt19937 random(42);
-  for (int round = 0; round < 20000; ++round) {
+  std::mt19937 random(kovo::testing::fuzz_seed(42));
+  const long long rounds = kovo::testing::fuzz_rounds(20000);
+  for (long long round = 0; round < rounds; ++round) {
     std::string text = "=";
     const std::size_t n = random() % 40;
     for (std::size_t i = 0; i < n; ++i) text += static_cast<char>(random() % 256);
     ParseOptions o;
     (void)parse_formula_any(text, o);
   }
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "fuzz_support.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -17,13 +19,14 @@ namespace {
 // Mutated period phrases: every refusal carries a message, every accepted
 // descriptor resolves or refuses without reading outside the amount table.
 TEST(PeriodFuzz, MutatedPhrasesAreRefusedWithAMessageOrResolve) {
-  std::mt19937 random(7122026);
+  std::mt19937 random(kovo::testing::fuzz_seed(7122026));
+  const long long rounds = kovo::testing::fuzz_rounds(60000);
   const std::vector<std::string> seeds = {
       "This Month", "Year to Date Last Year Budget", "3 Months Ago", "Running Year",
       "Quarter 4,Month 13", "Opening Balance March", "Running 12 Months Changes", "Half Year 2"};
   const std::string alphabet = "abcdefghijklmnopqrstuvwxyz 0123456789,";
   AmountTable table;
-  for (int round = 0; round < 60000; ++round) {
+  for (long long round = 0; round < rounds; ++round) {
     std::string text = seeds[random() % seeds.size()];
     const int edits = 1 + static_cast<int>(random() % 5);
     for (int e = 0; e < edits; ++e) {
@@ -48,6 +51,7 @@ TEST(PeriodFuzz, MutatedPhrasesAreRefusedWithAMessageOrResolve) {
       }
     }
   }
+  kovo::testing::report_fuzz_executions(rounds);
   std::string long_phrase;
   for (int i = 0; i < 200; ++i) long_phrase += "month ";
   clear_message();
@@ -64,8 +68,9 @@ std::string random_bytes(std::mt19937& random, std::size_t max_length) {
 
 // Bytes of any value, embedded NULs included, straight into the list parser.
 TEST(PeriodFuzz, ArbitraryBytesNeverPassUnreported) {
-  std::mt19937 random(1312);
-  for (int round = 0; round < 50000; ++round) {
+  std::mt19937 random(kovo::testing::fuzz_seed(1312));
+  const long long rounds = kovo::testing::fuzz_rounds(50000);
+  for (long long round = 0; round < rounds; ++round) {
     const std::string text = random_bytes(random, 48);
     clear_message();
     PeriodList list;
@@ -73,6 +78,7 @@ TEST(PeriodFuzz, ArbitraryBytesNeverPassUnreported) {
     if (status != 0) EXPECT_TRUE(message_pending()) << round;
     else EXPECT_LE(list.count, kMaxPeriodSpecifiers);
   }
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 AccountStructure random_structure(std::mt19937& random) {
@@ -86,7 +92,8 @@ AccountStructure random_structure(std::mt19937& random) {
 // segments: expansion and validation refuse with a message or hand back
 // simple specifiers whose scan keys fit the code length.
 TEST(AccountFuzz, ExpansionAndValidationOverManyStructures) {
-  std::mt19937 random(2026);
+  std::mt19937 random(kovo::testing::fuzz_seed(2026));
+  const long long rounds = kovo::testing::fuzz_rounds(20000);
   const std::vector<std::string> seeds = {
       "4000-10", "4*-10", "4???-*", "4000..4999-10", "4000..49*9-10", "4000-10,5000-10",
       "(4000,5000)(10,20)", "4^00-^(1,2)(10)", "4000-10-01", "(1,2,3)(a..b)(?)", "4^^-^(1,2)(3)(x,y)"};
@@ -97,7 +104,7 @@ TEST(AccountFuzz, ExpansionAndValidationOverManyStructures) {
     if (name == "SELF") return "SELF," + std::to_string(position);
     return std::nullopt;
   };
-  for (int round = 0; round < 20000; ++round) {
+  for (long long round = 0; round < rounds; ++round) {
     const AccountStructure structure = random_structure(random);
     std::string text;
     if (round % 4 == 0) {
@@ -134,6 +141,7 @@ TEST(AccountFuzz, ExpansionAndValidationOverManyStructures) {
       (void)m.beyond_high(random_bytes(random, 30));
     }
   }
+  kovo::testing::report_fuzz_executions(rounds);
 }
 
 }  // namespace

@@ -35,6 +35,15 @@ TEST(ConnectorConsole, RequestsFromStandardInputAndUnknownCommands) {
             "1\tKovo [CYMA] The command/request was not processedOD\n");
 }
 
+TEST(ConnectorConsole, StandardInputIsReadAsBytes) {
+  // a 0x1A inside the input is part of a request, not the end of the input
+  const auto run = run_console("", std::string("OD;\x1A\nKovoVERSION\n"));
+  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  EXPECT_EQ(run.output,
+            "1\tKovo [CYMA] The command/request was not processedOD\n"
+            "0\tKovo Version 4.2.20.0 for Cyma IV\\r\\n\n");
+}
+
 TEST(ConnectorConsole, MissingLibraryFailsClearly) {
   const auto run = run_console("--library C:\\nowhere\\Ledra5.dll KovoVERSION");
   EXPECT_EQ(run.exit_code, 2u);

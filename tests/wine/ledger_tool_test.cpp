@@ -70,4 +70,28 @@ TEST_F(LedgerToolTest, RefusedDescriptionsAndUsage) {
   EXPECT_EQ(tool("dump \"" + system_dir + "\\nothing.dat\"").exit_code, 1u);
 }
 
+TEST_F(LedgerToolTest, AForeignTargetIsReplacedOnlyWhenAskedAndThenKeptAside) {
+  const std::string json = system_dir + "-small.json";
+  std::ofstream(json) << R"({"companyFile":"sm_cmpny.dat","companies":[{"id":"T1","name":"T","dataDirectory":".\\T1",
+    "accountStructure":"XXXX","segmentNames":["Account"],"currentYear":2008,"currentPeriod":1,"mainSegment":1,
+    "dataVersion":8,"transactionFiles":"gl_trx","calendar":[{"year":2008,"periods":1,"periodEnds":["2008-12-31"]}]}]})";
+  fs::create_directories(system_dir);
+  std::ofstream(system_dir + "\\notes.txt") << "mine";
+  const auto refused = tool("build \"" + json + "\" \"" + system_dir + "\"");
+  EXPECT_EQ(refused.exit_code, 1u);
+  EXPECT_NE(refused.errors.find("--replace"), std::string::npos) << refused.errors;
+  EXPECT_TRUE(fs::exists(system_dir + "\\notes.txt"));
+  EXPECT_FALSE(fs::exists(system_dir + ".~building"));
+  const auto replaced = tool("build --replace \"" + json + "\" \"" + system_dir + "\"");
+  EXPECT_EQ(replaced.exit_code, 0u) << replaced.errors;
+  EXPECT_NE(replaced.output.find(system_dir + ".~replaced"), std::string::npos) << replaced.output;
+  EXPECT_TRUE(fs::exists(system_dir + ".~replaced\\notes.txt"));
+  EXPECT_TRUE(fs::exists(system_dir + "\\T1\\glacct.dat"));
+  const auto again = tool("build \"" + json + "\" \"" + system_dir + "\"");
+  EXPECT_EQ(again.exit_code, 0u) << again.errors << " -- the tool's own ledger is replaced without asking";
+  std::error_code ec;
+  fs::remove_all(system_dir + ".~replaced", ec);
+  fs::remove(json, ec);
+}
+
 }  // namespace

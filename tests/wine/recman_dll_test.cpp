@@ -89,7 +89,7 @@ TEST(RecmanCrash, TerminatedWriterLeavesWholeRecords) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150 + random() % 150));
     {
       RecordHandle reader;
-      ASSERT_EQ(reader.open(path, -2), kOk);
+      ASSERT_EQ(open_patiently(reader, path, -2), kOk);
       for (short st = reader.call(kGetFirst, 0); st == kOk; st = reader.call(kGetNext, 0))
         ASSERT_EQ(reader.record(), crash_record(crash_field(reader.record(), 0), crash_field(reader.record(), 4)));
       reader.close();

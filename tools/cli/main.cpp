@@ -117,6 +117,7 @@ void print(const Answer& answer, bool value_only) {
 
 int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // answers carry their own line ends
+  _setmode(_fileno(stdin), _O_BINARY);   // requests are bytes: a 0x1A is no end of input
   std::string library_path = program_folder() + "Ledra5.dll";
   bool value_only = false;
   bool over_dde = false;

@@ -46,14 +46,20 @@ std::string short_folder(const std::string& folder) {
   return n > 0 && n < MAX_PATH ? std::string(shorter, n) : folder;
 }
 
+// A link of any kind: a symbolic link, a junction or another reparse point.
+bool is_link(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 int usage() {
   std::fprintf(stderr,
-               "usage: kovo-ledger build DESCRIPTION.json SYSTEM-DIR\n"
+               "usage: kovo-ledger build [--replace] DESCRIPTION.json SYSTEM-DIR\n"
                "       kovo-ledger dump FILE\n");
   return 2;
 }
 
-int build(const char* description_path, const char* system_dir) {
+int build(const char* description_path, const char* system_dir, bool replace) {
   std::ifstream in(description_path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "kovo-ledger: cannot read %s\n", description_path);
@@ -61,12 +67,16 @@ int build(const char* description_path, const char* system_dir) {
   }
   std::stringstream text;
   text << in.rdbuf();
-  const auto result = kovo::ledger::build_ledger(text.str(), system_dir, &call, &short_folder);
+  kovo::ledger::BuildOptions options;
+  options.replace = replace;
+  options.is_link = &is_link;
+  const auto result = kovo::ledger::build_ledger(text.str(), system_dir, &call, &short_folder, options);
   if (!result.ok) {
     std::fprintf(stderr, "kovo-ledger: %s\n", result.error.c_str());
     return 1;
   }
   std::printf("built %s: %d files, %ld records\n", system_dir, result.files, result.records);
+  if (!result.note.empty()) std::printf("%s\n", result.note.c_str());
   return 0;
 }
 
@@ -128,13 +138,14 @@ int dump(const char* file) {
 int main(int argc, char** argv) {
   if (argc < 2) return usage();
   const std::string command = argv[1];
-  if ((command == "build" && argc != 4) || (command == "dump" && argc != 3)) return usage();
+  const bool replace = command == "build" && argc == 5 && std::string(argv[2]) == "--replace";
+  if ((command == "build" && argc != (replace ? 5 : 4)) || (command == "dump" && argc != 3)) return usage();
   if (command != "build" && command != "dump") return usage();
   if (!load_record_manager()) {
     std::fprintf(stderr, "kovo-ledger: the record manager library WBTRV32.DLL could not be loaded\n");
     return 1;
   }
-  const int status = command == "build" ? build(argv[2], argv[3]) : dump(argv[2]);
+  const int status = command == "build" ? build(argv[replace ? 3 : 2], argv[replace ? 4 : 3], replace) : dump(argv[2]);
   std::uint32_t none = 0;
   call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
   return status;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -46,7 +48,53 @@ std::string text(const json& o, const char* name, const std::string& where, std:
   if (!v.is_string()) refuse(where, "member \"" + std::string(name) + "\" must be text");
   std::string s = v.get<std::string>();
   if (s.size() > max) refuse(where, "member \"" + std::string(name) + "\" is longer than " + std::to_string(max) + " characters");
+  // the record fields end at a zero byte, and the connector's lists and
+  // answers use tabs and line ends as separators
+  for (const char ch : s)
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)
+      refuse(where, "member \"" + std::string(name) + "\" holds the control character " +
+                        std::to_string(static_cast<unsigned char>(ch)) + (ch == 0 ? " (NUL)" : ""));
   return s;
+}
+
+// Characters an account code or segment value may not hold: the specifier
+// language's own and the request separator.
+constexpr const char* kSpecifierCharacters = " *?~.,()^;-";
+
+// A company id names a folder of the system directory, a key of the company
+// file and a member of company specifiers: letters, digits and a few marks.
+bool valid_id(const std::string& id) {
+  if (id.empty() || id.size() > 6) return false;
+  return std::all_of(id.begin(), id.end(), [](char ch) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+           std::string_view("_-&#$!@%").find(ch) != std::string_view::npos;
+  });
+}
+
+// The data directory as stored: ".\NAME" (or ".\A\B"), relative to the
+// system directory; every part a plain folder name.
+void check_data_directory(const std::string& dir, const std::string& where) {
+  const auto bad = [&](const std::string& why) {
+    refuse(where, "member \"dataDirectory\" \"" + dir + "\" " + why);
+  };
+  if (dir.empty()) refuse(where, "member \"dataDirectory\" is empty; give a folder such as \".\\NAME\"");
+  if (dir.front() != '.')
+    bad("must lie inside the system directory, written from \".\\\" (for instance \".\\NAME\")");
+  const std::size_t rest = dir.find_first_not_of(".\\");
+  if (rest == std::string::npos) bad("names the system directory itself");
+  if (dir.compare(0, 2, ".\\") != 0) bad("must begin with \".\\\" and a folder name");
+  std::size_t start = 2;
+  for (;;) {
+    const std::size_t cut = dir.find('\\', start);
+    const std::string part = dir.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+    if (cut == std::string::npos && part.empty() && start > 2) break;  // a trailing backslash
+    if (part.empty() || part.front() == '.' || part.back() == '.' ||
+        part.find_first_of("<>:\"/|?* ") != std::string::npos)
+      bad("holds the folder name \"" + part + "\", which is not a plain folder name");
+    if (cut == std::string::npos) break;
+    start = cut + 1;
+  }
 }
 
 long long integer(const json& o, const char* name, const std::string& where, long long lo, long long hi,
@@ -140,7 +188,7 @@ std::string account_code(const std::string& written, const std::vector<int>& wid
                       std::to_string(widths.size()) + " segments of the account structure");
   std::string code;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (static_cast<int>(parts[i].size()) != widths[i] || parts[i].find_first_of(" *?~.,()^") != std::string::npos)
+    if (static_cast<int>(parts[i].size()) != widths[i] || parts[i].find_first_of(kSpecifierCharacters) != std::string::npos)
       refuse(where, "member \"" + std::string(member) + "\" \"" + written + "\": segment " + std::to_string(i + 1) +
                         " must be " + std::to_string(widths[i]) + " characters");
     code += parts[i];
@@ -171,11 +219,12 @@ Company read_company(const json& c, std::size_t index, const std::string& system
                        "segments"});
   Company co;
   co.master.id = text(c, "id", at, 6);
-  if (co.master.id.empty() || co.master.id.find_first_of(" ,") != std::string::npos)
-    refuse(at, "member \"id\" must be 1 to 6 characters without blanks or commas");
+  if (!valid_id(co.master.id))
+    refuse(at, "member \"id\" \"" + co.master.id + "\" must be 1 to 6 letters, digits or the marks _-&#$!@%");
   const std::string where = "company " + co.master.id;
   co.master.name = text(c, "name", where, 71);
   co.master.data_directory = text(c, "dataDirectory", where, 260);
+  check_data_directory(co.master.data_directory, where);
   co.master.account_structure = text(c, "accountStructure", where, 55);
   co.widths = structure_widths(co.master.account_structure, where);
   const json& names = required(c, "segmentNames", where);
@@ -183,11 +232,13 @@ Company read_company(const json& c, std::size_t index, const std::string& system
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (!names[i].is_string() || names[i].get<std::string>().size() > 12)
       refuse(where, "member \"segmentNames\" holds a name that is not text of at most 12 characters");
-    co.master.segment_names[i] = names[i].get<std::string>();
+    json holder = {{"segmentNames", names[i]}};
+    co.master.segment_names[i] = text(holder, "segmentNames", where, 12);
   }
   co.master.current_year = static_cast<int>(integer(c, "currentYear", where, 0, 2999));
   co.master.current_period = static_cast<int>(integer(c, "currentPeriod", where, 0, 13));
-  co.master.main_segment = static_cast<int>(integer(c, "mainSegment", where, 1, 10)) - 1;
+  co.master.main_segment =
+      static_cast<int>(integer(c, "mainSegment", where, 1, static_cast<long long>(co.widths.size()))) - 1;
   co.data_version = static_cast<int>(integer(c, "dataVersion", where, 7, 8));
   co.transaction_base = text(c, "transactionFiles", where, 8);
   if (co.transaction_base != "gl_trx" && co.transaction_base != "gl_trx2" && co.transaction_base != "gl_trx3")
@@ -332,6 +383,9 @@ Company read_company(const json& c, std::size_t index, const std::string& system
       layout::SegmentRecord r;
       r.segment = static_cast<int>(integer(list[i], "segment", w, 1, static_cast<long long>(co.widths.size()))) - 1;
       r.value = text(list[i], "value", w, static_cast<std::size_t>(co.widths[r.segment]));
+      if (r.value.empty() || r.value.find_first_of(kSpecifierCharacters) != std::string::npos)
+        refuse(w, "member \"value\" \"" + r.value + "\" must be a segment value without blanks or the marks " +
+                      std::string(kSpecifierCharacters + 1));
       r.description = text(list[i], "description", w, 31, std::string());
       if (!segment_keys.emplace(r.segment, r.value).second) refuse(w, "segment value " + r.value + " is given twice");
       co.segments.push_back(r);
@@ -351,6 +405,7 @@ class Writer {
     const std::size_t slash = given_path.find_last_of('\\');
     const std::string folder = given_path.substr(0, slash);
     std::filesystem::create_directories(native_path(folder));
+    written.push_back(given_path);
     const std::string path = folder_form_ ? folder_form_(folder) + given_path.substr(slash) : given_path;
     if (path.find(' ') != std::string::npos) throw Refusal("the path " + given_path + " holds a blank");
     std::vector<std::uint8_t> spec_bytes = recman::encode_file_spec(file, 0);
@@ -374,6 +429,16 @@ class Writer {
     check(call_(recman::kClose, block, nullptr, &(length = 0), nullptr, 0, 0), "close", path);
     ++result_.files;
   }
+
+  // A folder that holds no file of the ledger, listed with its closing backslash.
+  void make_folder(const std::string& folder) {
+    std::filesystem::create_directories(native_path(folder));
+    written.push_back(folder.back() == '\\' ? folder : folder + "\\");
+  }
+
+  // Every file written or begun, and every folder made without a file, as
+  // given (under the staging folder).
+  std::vector<std::string> written;
 
  private:
   static void check(short status, const char* what, const std::string& path) {
@@ -408,17 +473,113 @@ void write_company(Writer& w, const Company& co, const std::string& system_dir) 
   if (co.data_version == 8)
     w.write_file(company_folder + "gl_cfg135.dat", layout::version_probe_spec(), {layout::encode_version_probe()});
   else
-    std::filesystem::create_directories(native_path(company_folder));
-}
-
-void remove_tree(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove_all(native_path(path), ec);
+    w.make_folder(company_folder);
 }
 
 std::string trimmed_folder(std::string dir) {
   while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   return dir;
+}
+
+namespace fs = std::filesystem;
+
+bool standard_link_test(const std::string& path) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(native_path(path), ec));
+}
+
+// Whether a path or any folder between root and it is a link.
+bool through_link(const std::string& root, const std::string& relative, LinkTest is_link) {
+  if (is_link(root)) return true;
+  std::string path = root;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t cut = relative.find('\\', start);
+    path += "\\" + relative.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+    if (is_link(path)) return true;
+    if (cut == std::string::npos) return false;
+    start = cut + 1;
+  }
+}
+
+// Removes the files of a ledger (paths relative to root) with the record
+// manager's side files, then the folders they leave empty; never through a
+// link, and nothing else. True when root is gone afterwards.
+bool remove_ledger_files(const std::string& root, const std::vector<std::string>& files, LinkTest is_link) {
+  std::error_code ec;
+  std::set<std::string, std::greater<>> folders;  // deepest first
+  for (const auto& relative : files) {
+    if (relative.empty() || relative.find("..") != std::string::npos || through_link(root, relative, is_link))
+      continue;
+    if (relative.back() == '\\') {
+      folders.insert(relative.substr(0, relative.size() - 1));
+      continue;
+    }
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", ".~new"})
+      fs::remove(native_path(root + "\\" + relative + suffix), ec);
+    for (std::size_t cut = relative.rfind('\\'); cut != std::string::npos && cut > 0; cut = relative.rfind('\\', cut - 1))
+      folders.insert(relative.substr(0, cut));
+  }
+  for (const auto& folder : folders) fs::remove(native_path(root + "\\" + folder), ec);  // only when empty
+  fs::remove(native_path(root + "\\" + kLedgerMarker), ec);
+  fs::remove(native_path(root), ec);
+  return !fs::exists(native_path(root), ec);
+}
+
+// The files a ledger folder's marker lists, or nothing when it has none.
+std::optional<std::vector<std::string>> marker_files(const std::string& folder, LinkTest is_link) {
+  const std::string marker = folder + "\\" + kLedgerMarker;
+  if (is_link(marker)) return std::nullopt;
+  std::ifstream in(native_path(marker), std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line) || line != "kovo-ledger") return std::nullopt;
+  std::vector<std::string> files;
+  while (std::getline(in, line))
+    if (!line.empty()) files.push_back(line);
+  return files;
+}
+
+void write_marker(const std::string& staging, const std::vector<std::string>& written) {
+  std::ofstream out(native_path(staging + "\\" + kLedgerMarker), std::ios::binary);
+  out << "kovo-ledger\n";
+  for (const auto& path : written) out << path.substr(staging.size() + 1) << "\n";
+  if (!out.flush()) throw Refusal("could not write " + staging + "\\" + kLedgerMarker);
+}
+
+// A sibling of path that does not exist yet, claimed by creating it as a
+// folder when create is set.
+std::string fresh_sibling(const std::string& path, const std::string& suffix, bool create) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string candidate = path + suffix + (n == 1 ? std::string() : std::to_string(n));
+    std::error_code ec;
+    if (create) {
+      if (fs::create_directory(native_path(candidate), ec)) return candidate;
+    } else if (!fs::exists(native_path(candidate), ec) && !fs::is_symlink(fs::symlink_status(native_path(candidate), ec))) {
+      return candidate;
+    }
+  }
+  throw Refusal("no free folder name beside " + path);
+}
+
+enum class Target { Absent, Empty, OwnLedger, Foreign };
+
+Target examine_target(const std::string& system_dir, LinkTest is_link, std::string& what) {
+  std::error_code ec;
+  const fs::path native = native_path(system_dir);
+  if (is_link(system_dir)) {
+    what = "is a link";
+    return Target::Foreign;
+  }
+  const auto status = fs::symlink_status(native, ec);
+  if (!fs::exists(status)) return Target::Absent;
+  if (!fs::is_directory(status)) {
+    what = "is a file, not a folder";
+    return Target::Foreign;
+  }
+  if (fs::is_empty(native, ec) && !ec) return Target::Empty;
+  if (marker_files(system_dir, is_link)) return Target::OwnLedger;
+  what = "is a folder that holds other files than a ledger this tool built";
+  return Target::Foreign;
 }
 
 }  // namespace
@@ -431,11 +592,27 @@ std::string native_path(std::string path) {
 }
 
 BuildResult build_ledger(std::string_view description_json, const std::string& system_dir_given,
-                         recman::BtrCallFn call, FolderForm folder_form) {
+                         recman::BtrCallFn call, FolderForm folder_form, BuildOptions options) {
   BuildResult result;
+  const LinkTest is_link = options.is_link ? options.is_link : &standard_link_test;
   const std::string system_dir = trimmed_folder(system_dir_given);
-  const std::string staging = system_dir + ".~building";
+  std::string staging;
+  std::vector<std::string> written;
+  const auto stop_files = [&] {
+    std::uint32_t none = 0;
+    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
+  };
+  const auto drop_staging = [&] {
+    if (staging.empty()) return;
+    std::vector<std::string> relative;
+    for (const auto& path : written) relative.push_back(path.substr(staging.size() + 1));
+    remove_ledger_files(staging, relative, is_link);
+    // the staging folder was made by this build and holds only what it wrote
+    std::error_code ec;
+    if (!is_link(staging)) fs::remove_all(native_path(staging), ec);
+  };
   try {
+    if (system_dir.empty()) throw Refusal("the system directory is not named");
     json description;
     try {
       description = json::parse(description_json);
@@ -450,41 +627,79 @@ BuildResult build_ledger(std::string_view description_json, const std::string& s
     const json& list = required(description, "companies", "description");
     if (!list.is_array() || list.empty()) refuse("description", "member \"companies\" must be a list of companies");
 
+    // the staging name is only a placeholder while the description is read
+    const std::string placeholder = system_dir + ".~building";
     std::vector<Company> companies;
     std::set<std::string> ids;
     for (std::size_t i = 0; i < list.size(); ++i) {
-      companies.push_back(read_company(list[i], i, staging));
+      companies.push_back(read_company(list[i], i, placeholder));
       std::string folded = companies.back().master.id;
       for (char& ch : folded) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
       if (!ids.insert(folded).second) refuse("company " + companies.back().master.id, "the id is given twice");
       companies.back().master.sequence = static_cast<std::uint32_t>(i + 1);
     }
 
-    remove_tree(staging);
+    std::string what;
+    const Target target = examine_target(system_dir, is_link, what);
+    if (target == Target::Foreign && !options.replace)
+      throw Refusal("the target " + system_dir + " " + what +
+                    "; it is left as it is (build with --replace to build there anyway: the old contents are "
+                    "then moved aside, not deleted)");
+
+    staging = fresh_sibling(system_dir, ".~building", true);
+    for (auto& co : companies)
+      co.data_directory_path = layout::resolve_data_directory(co.master.data_directory, staging);
     Writer writer(call, result, folder_form);
     const auto layout_kind = layout::company_layout_of(company_file);
     std::vector<layout::Bytes> masters;
     for (const auto& co : companies) masters.push_back(layout::encode_company(co.master, layout_kind));
-    writer.write_file(staging + "\\" + company_file, layout::company_spec(layout_kind), masters);
-    for (const auto& co : companies) write_company(writer, co, staging);
-    std::uint32_t none = 0;
-    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
+    try {
+      writer.write_file(staging + "\\" + company_file, layout::company_spec(layout_kind), masters);
+      for (const auto& co : companies) write_company(writer, co, staging);
+    } catch (...) {
+      written = writer.written;
+      throw;
+    }
+    written = writer.written;
+    for (const auto& path : written)
+      if (path.compare(0, staging.size() + 1, staging + "\\") != 0 || path.find("\\..") != std::string::npos)
+        throw Refusal("the path " + path + " lies outside the system directory");
+    stop_files();
+    write_marker(staging, written);
 
-    remove_tree(system_dir);
+    // the swap: the old target moves aside, the new ledger takes its name
     std::error_code ec;
-    std::filesystem::rename(native_path(staging), native_path(system_dir), ec);
-    if (ec) throw Refusal("could not move the built directory into place: " + ec.message());
+    std::string aside;
+    if (target != Target::Absent) {
+      aside = fresh_sibling(system_dir, target == Target::Foreign ? ".~replaced" : ".~previous", false);
+      fs::rename(native_path(system_dir), native_path(aside), ec);
+      if (ec) throw Refusal("could not move " + system_dir + " aside: " + ec.message());
+    }
+    fs::rename(native_path(staging), native_path(system_dir), ec);
+    if (ec) {
+      std::error_code ignored;
+      if (!aside.empty()) fs::rename(native_path(aside), native_path(system_dir), ignored);
+      throw Refusal("could not move the built directory into place: " + ec.message());
+    }
+    staging.clear();
     result.ok = true;
+    if (target == Target::Empty) {
+      fs::remove(native_path(aside), ec);
+    } else if (target == Target::OwnLedger) {
+      const auto old_files = marker_files(aside, is_link);
+      if (!old_files || !remove_ledger_files(aside, *old_files, is_link))
+        result.note = "files not written by this tool were kept in " + aside;
+    } else if (target == Target::Foreign) {
+      result.note = "the previous " + system_dir + " was moved to " + aside;
+    }
   } catch (const Refusal& r) {
     result.error = r.what();
-    std::uint32_t none = 0;
-    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
-    remove_tree(staging);
+    stop_files();
+    drop_staging();
   } catch (const std::exception& e) {
     result.error = std::string("building failed: ") + e.what();
-    std::uint32_t none = 0;
-    call(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
-    remove_tree(staging);
+    stop_files();
+    drop_staging();
   }
   return result;
 }
