@@ -32,7 +32,7 @@ def statement(title, periods, lines):
     """A statement: rows of (label, function, account specifier), one column
     per period phrase; a "~" period is the difference of the two before it."""
     cells = {
-        "A1": formula('=CODATA("NAME",$B$2)&" - ' + title + '"', "CODATA;NAME;" + COMPANY),
+        "A1": formula('=CODATA("NAME",$B$2)', "CODATA;NAME;" + COMPANY), "B1": title,
         "A2": "Company", "B2": COMPANY,
         "A4": "Line", "B4": "Accounts",
     }
@@ -60,7 +60,7 @@ def departments():
     depts = ["10", "20", "30"]
     accounts = [("4???", "NGL"), ("5???", "GL"), ("6???", "GL"), ("4000..7999", "NGL")]
     cells = {
-        "A1": formula('=CODATA("NAME",$B$2)&" - departments, year to date"', "CODATA;NAME;" + COMPANY),
+        "A1": formula('=CODATA("NAME",$B$2)', "CODATA;NAME;" + COMPANY), "B1": "Departments, year to date",
         "A2": "Company", "B2": COMPANY,
         "A4": "Accounts", "B4": "Department",
     }
