@@ -58,7 +58,12 @@ def statement(title, periods, lines):
 
 def departments():
     depts = ["10", "20", "30"]
-    accounts = [("4???", "NGL"), ("5???", "GL"), ("6???", "GL"), ("4000..7999", "NGL")]
+    # Rows: an account (labelled by its main segment's description) or a
+    # wildcard group with a label of its own.
+    rows = [("4000", "NGL", None), ("4100", "NGL", None), ("4???", "NGL", "Revenue"),
+            ("5000", "GL", None), ("5???", "GL", "Cost of goods sold"),
+            ("6000", "GL", None), ("6???", "GL", "Operating expenses"),
+            ("4000..7999", "NGL", "Net income")]
     cells = {
         "A1": formula('=CODATA("NAME",$B$2)', "CODATA;NAME;" + COMPANY), "B1": "Departments, year to date",
         "A2": "Company", "B2": COMPANY,
@@ -70,18 +75,19 @@ def departments():
         cells[c + "5"] = formula('=SDESC("4000-"&%s$4,2,$B$2)' % c, "SDESC;4000-%s;2;%s" % (d, COMPANY))
     cells[col(2 + len(depts)) + "4"] = "*"
     cells[col(2 + len(depts)) + "5"] = "All"
-    for r, (spec, function) in enumerate(accounts):
+    for r, (spec, function, label) in enumerate(rows):
         row = 6 + r
         cells["A%d" % row] = spec
-        first = spec.split("..")[0].replace("?", "0")
-        cells["B%d" % row] = formula('=DESC(LEFT_ACCOUNT&"-10",$B$2)'.replace("LEFT_ACCOUNT", quote(first)),
-                                     "DESC;%s-10;%s" % (first, COMPANY))
+        if label:
+            cells["B%d" % row] = label
+        else:
+            cells["B%d" % row] = formula('=SDESC($A%d&"-10",1,$B$2)' % row, "SDESC;%s-10;1;%s" % (spec, COMPANY))
         for i, d in enumerate(depts + ["*"]):
             c = col(2 + i)
             cells["%s%d" % (c, row)] = formula(
                 '=%s($A%d&"-"&%s$4,"Year to Date",$B$2)' % (function, row, c),
                 "%s;%s-%s;Year to Date;%s" % (function, spec, d, COMPANY), MONEY)
-    widths = {"A": 12, "B": 34, "C": 16, "D": 16, "E": 16, "F": 16}
+    widths = {"A": 12, "B": 24, "C": 16, "D": 16, "E": 16, "F": 16}
     return cells, widths
 
 
@@ -110,7 +116,7 @@ def main():
                          ("Total assets", "GL", "1???-*"),
                          ("Liabilities", "NGL", "2000..2699-*"),
                          ("Equity", "NGL", "28??-*,29??-*"),
-                         ("Income of the year", "NGL", "4000..7999-*")])
+                         ("Income of the month", "NGL", "4000..7999-*")])
     for file, name, (cells, widths) in [("profit_and_loss.json", "Profit and Loss", pnl),
                                         ("balance_sheet.json", "Balance Sheet", balance),
                                         ("departments.json", "Departments", departments())]:
