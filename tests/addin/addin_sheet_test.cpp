@@ -251,6 +251,21 @@ TEST_F(AddinWithEcho, ASecondOpeningAddsNoSecondMenu) {
   EXPECT_EQ(menus, 1u) << r.output;
 }
 
+TEST_F(AddinWithEcho, TheAddInManagerRecordsAttachingAndRemoving) {
+  ASSERT_TRUE(folder_->start());
+  const std::string xll = "\"" + bin_folder() + "Kovo.XLL\"";
+  const auto added = kovo::testing::run_program("\"" + bin_folder() + "kovo-sheet.exe\" --trace --install-addin " + xll, {}, 60000);
+  ASSERT_EQ(added.exit_code, 0u) << added.errors;
+  EXPECT_NE(added.errors.find("Thank you for adding Kovo.XLL!"), std::string::npos) << added.errors;
+  EXPECT_NE(added.errors.find("xlAddInManagerInfo of Kovo.XLL = \"Kovo - The Ledger Companion\""), std::string::npos)
+      << added.errors;
+  EXPECT_EQ(read_setting("Kovo Excel", "Auto-Attaching"), "1");
+  const auto removed = kovo::testing::run_program("\"" + bin_folder() + "kovo-sheet.exe\" --addin " + xll + " --remove-addin " + xll, {}, 60000);
+  ASSERT_EQ(removed.exit_code, 0u) << removed.errors;
+  EXPECT_NE(removed.errors.find("Kovo.XLL has been removed!"), std::string::npos) << removed.errors;
+  EXPECT_EQ(read_setting("Kovo Excel", "Auto-Attaching"), "0");
+}
+
 // The real connector on the demo ledger, the server started by the add-in.
 class AddinOnDemoLedger : public AddinInSheet {
  protected:
