@@ -53,7 +53,12 @@ double run_timed(const std::string& command_line) {
   const auto begin = Clock::now();
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return -1;
-  WaitForSingleObject(process.hProcess, 600000);
+  // The sheet host's add-in announces its conversations to every window,
+  // this program's DDE windows among them: their messages are taken meanwhile.
+  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 600000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
   const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);

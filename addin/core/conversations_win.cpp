@@ -273,13 +273,12 @@ bool ask_supported(std::string_view text) {
 
 void list_with_continuation(std::string_view command, const std::function<bool(const std::string&)>& consumer) {
   std::string answer;
-  if (!send_command(command, &answer)) answer.clear();
+  bool sent = send_command(command, &answer);
   const std::string next = list_continuation(command);
-  // A list ends within a few chunks; the bound keeps a confused server from
-  // holding the spreadsheet for ever.
-  for (int chunk = 0; consumer(answer) && chunk < 10000; ++chunk) {
+  // A failed request ends the list: asking again would fail the same way.
+  while (consumer(sent ? answer : std::string()) && sent) {
     answer.clear();
-    if (!send_command(next, &answer)) answer.clear();
+    sent = send_command(next, &answer);
   }
 }
 
