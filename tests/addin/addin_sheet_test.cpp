@@ -17,6 +17,7 @@
 #include "demo_ledger.h"
 #include "program_runner.h"
 #include "server_fixture.h"
+#include "sheet_runner.h"
 
 namespace {
 
@@ -125,8 +126,8 @@ class AddinInSheet : public ::testing::Test {
     std::ofstream(file(name), std::ios::binary) << text;
   }
   ProgramResult sheet(const std::string& arguments) const {
-    return kovo::testing::run_program(
-        "\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() + "Kovo.XLL\" " + arguments, {}, 120000);
+    return kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
+                                         "Kovo.XLL\" " + arguments);
   }
   // Imports the rows, recalculates and answers the exported values.
   // (Importing calculates the workbook once; --calc recalculates it.)
@@ -266,13 +267,13 @@ TEST_F(AddinWithEcho, ASecondOpeningAddsNoSecondMenu) {
 TEST_F(AddinWithEcho, TheAddInManagerRecordsAttachingAndRemoving) {
   ASSERT_TRUE(folder_->start());
   const std::string xll = "\"" + bin_folder() + "Kovo.XLL\"";
-  const auto added = kovo::testing::run_program("\"" + bin_folder() + "kovo-sheet.exe\" --trace --install-addin " + xll, {}, 60000);
+  const auto added = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --trace --install-addin " + xll);
   ASSERT_EQ(added.exit_code, 0u) << added.errors;
   EXPECT_NE(added.errors.find("Thank you for adding Kovo.XLL!"), std::string::npos) << added.errors;
   EXPECT_NE(added.errors.find("xlAddInManagerInfo of Kovo.XLL = \"Kovo - The Ledger Companion\""), std::string::npos)
       << added.errors;
   EXPECT_EQ(read_setting("Kovo Excel", "Auto-Attaching"), "1");
-  const auto removed = kovo::testing::run_program("\"" + bin_folder() + "kovo-sheet.exe\" --addin " + xll + " --remove-addin " + xll, {}, 60000);
+  const auto removed = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin " + xll + " --remove-addin " + xll);
   ASSERT_EQ(removed.exit_code, 0u) << removed.errors;
   EXPECT_NE(removed.errors.find("Kovo.XLL has been removed!"), std::string::npos) << removed.errors;
   EXPECT_EQ(read_setting("Kovo Excel", "Auto-Attaching"), "0");
@@ -333,3 +334,4 @@ TEST_F(AddinOnDemoLedger, TheServerIsStartedFromPathAndCellsShowTheConsolesAnswe
 }
 
 }  // namespace
+

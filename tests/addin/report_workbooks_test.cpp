@@ -17,6 +17,7 @@
 #include "demo_ledger.h"
 #include "program_runner.h"
 #include "server_fixture.h"
+#include "sheet_runner.h"
 
 namespace {
 
@@ -54,10 +55,9 @@ class ReportWorkbooks : public ::testing::TestWithParam<const char*> {
 TEST_P(ReportWorkbooks, CellsShowTheConnectorsAnswersToTheirRequests) {
   const std::string book = kovo::testing::source_file(std::string("examples/reports/") + GetParam() + ".json");
   const fs::path saved = folder_->path() / "saved.json";
-  const auto run = kovo::testing::run_program("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
+  const auto run = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
                                                   "Kovo.XLL\" --open \"" + book + "\" --calc --print --save \"" +
-                                                  saved.string() + "\"",
-                                              {}, 120000);
+                                                  saved.string() + "\"");
   ASSERT_EQ(run.exit_code, 0u) << run.errors;
   std::ifstream in(saved);
   const nlohmann::json workbook = nlohmann::json::parse(in);
