@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 namespace {
 
@@ -86,4 +86,4 @@ bool sent_as_request(std::string_view command) {
   return false;
 }
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 // What a command does in Excel before it sends.
 enum class CommandPrelude {
@@ -60,4 +60,4 @@ inline constexpr std::string_view kStartCalc = "[START_CALC(NOSHOW=1)]";
 inline constexpr std::string_view kFinishCalc = "[FINISH_CALC(NOSHOW=1)]";
 inline constexpr std::string_view kVersionRequest = "KovoVERSION";
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 bool setting_is_yes(std::string_view value) { return value.size() == 1 && (value[0] == 'Y' || value[0] == 'y'); }
 
@@ -86,4 +86,4 @@ std::string version_box_text(std::string_view client_version, const std::optiona
   return text;
 }
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

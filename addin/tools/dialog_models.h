@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 // ------------------------------------------------------------- Options
 
@@ -91,4 +91,4 @@ std::string version_box_text(std::string_view client_version, const std::optiona
 
 inline constexpr std::string_view kProductTitle = "Kovo for Excel";  // message 43
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 namespace {
 
@@ -93,4 +93,4 @@ std::optional<std::string> RequestCapture::end() {
   return note;
 }
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

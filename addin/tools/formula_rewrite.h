@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 // The worksheet function names that make a formula the product's.
 std::span<const std::string_view> product_function_names();
@@ -55,4 +55,4 @@ inline constexpr std::string_view kWholeSheetMigrate = "Why would you try to do 
 inline constexpr std::string_view kMigrating = " Migrating Kovo formulas, please wait...";
 inline constexpr std::string_view kMigrated = " Migrating Kovo formulas done.";
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

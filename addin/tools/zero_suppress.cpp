@@ -1,6 +1,6 @@
 #include "addin/tools/zero_suppress.h"
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 bool is_figure(const CellValue& v) {
   return v.kind == CellKind::Number || v.kind == CellKind::Integer || v.kind == CellKind::Logical;
@@ -64,4 +64,4 @@ ZeroPlan plan_zero_suppress(const std::vector<CellArea>& areas, const CellReader
   return plan;
 }
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

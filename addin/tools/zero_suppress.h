@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kovo::addin {
+namespace kovo::addin::tools {
 
 // A sheet has 16384 rows and 256 columns; an area covering them all is the
 // whole sheet.
@@ -57,4 +57,4 @@ ZeroPlan plan_zero_suppress(const std::vector<CellArea>& areas, const CellReader
 
 inline constexpr std::string_view kWholeSheetSuppress = "Why would you try to do zero-suppress on over 4 million cells?";
 
-}  // namespace kovo::addin
+}  // namespace kovo::addin::tools

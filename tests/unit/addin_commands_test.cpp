@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace kovo::addin;
+using namespace kovo::addin::tools;
 
 TEST(AddinCommands, WordsAndFixedStrings) {
   struct Case {

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace kovo::addin;
+using namespace kovo::addin::tools;
 
 // A sparse sheet of values; reads are counted.
 struct Grid {
