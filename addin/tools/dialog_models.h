@@ -75,8 +75,6 @@ enum class AnalyzeStep {
 // force since the add-in opened, whatever the setting says now.
 std::vector<AnalyzeStep> analyze_steps(const AnalyzeChoice& choice, bool registered_volatile);
 
-inline constexpr std::string_view kOnlyDirtyAnalyzed = "Warning: only \"dirty\" functions will be analyzed.";
-
 // ------------------------------------------------------------- Version
 
 // The translations tried, in order, for "ProductVersion" of the add-in's
@@ -88,7 +86,5 @@ inline constexpr std::array<std::string_view, 11> kVersionTranslations{
 // "Excel Kovo Client Version" and the version; when the server answered a
 // text, a line feed and that text; every tab a line feed.
 std::string version_box_text(std::string_view client_version, const std::optional<std::string>& server_answer);
-
-inline constexpr std::string_view kProductTitle = "Kovo for Excel";  // message 43
 
 }  // namespace kovo::addin::tools

@@ -47,10 +47,6 @@ class RequestCapture {
   std::string requests_;
 };
 
-inline constexpr std::string_view kSelectSmallerArea = "Select a smaller area.";
-inline constexpr std::string_view kViewerQuestion =
-    "This operation will remove all Kovo functions from the selected area. We recommend you use it on "
-    "spreadsheet copies only. Proceed?";
 inline constexpr std::string_view kWholeSheetMigrate = "Why would you try to do migrate on over 4 million cells?";
 inline constexpr std::string_view kMigrating = " Migrating Kovo formulas, please wait...";
 inline constexpr std::string_view kMigrated = " Migrating Kovo formulas done.";

@@ -55,6 +55,4 @@ using CellReader = std::function<CellValue(int row, int col)>;
 // anything is read or hidden.
 ZeroPlan plan_zero_suppress(const std::vector<CellArea>& areas, const CellReader& read, bool columns);
 
-inline constexpr std::string_view kWholeSheetSuppress = "Why would you try to do zero-suppress on over 4 million cells?";
-
 }  // namespace kovo::addin::tools
