@@ -2,7 +2,8 @@
 // of KovoDLLInterface is written to the file FAKE_CONNECTOR_LOG as
 // "FILE.DLL:code|arguments|buffer" (or "|null" without a result buffer); the
 // answer names the code and the arguments. FAKE_CONNECTOR_INIT and FAKE_CONNECTOR_CLEANUP are what
-// KovoDoDLLInit and DLLCleanupFunc return (0 when unset). Built with a version
+// KovoDoDLLInit and DLLCleanupFunc return (0 when unset). Arguments holding
+// FAKE-SERVER-EXIT end the server's process at once. Built with a version
 // resource and KovoClipToDDE, and without either (FAKE_PLAIN).
 #include <windows.h>
 
@@ -48,6 +49,8 @@ __declspec(dllexport) int WINAPI KovoDoDLLInit() { return env_number("FAKE_CONNE
 
 __declspec(dllexport) int WINAPI KovoDLLInterface(int code, const char* arguments, char* result) {
   log_call(code, arguments, result);
+  // A server that goes away in the middle of a request, for its clients' tests.
+  if (arguments && std::strstr(arguments, "FAKE-SERVER-EXIT")) ExitProcess(3);
   char text[1024];
   switch (code) {
     case 10:  // refuses, as a connector does for a command it does not know

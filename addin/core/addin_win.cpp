@@ -1,0 +1,419 @@
+// The add-in's entry points: opening and closing, registration, the add-in
+// manager's calls, the worksheet functions and the commands that only send a
+// command string to the server.
+#include "addin/core/addin_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <vector>
+
+#include "addin/core/conversations_win.h"
+#include "addin/core/excel_win.h"
+#include "addin/core/messages.h"
+#include "addin/core/request_text.h"
+#include "server/topics.h"
+
+using kovo::addin::xl::Answer;
+using kovo::addin::xl::Oper;
+
+namespace kovo::addin {
+
+namespace {
+
+HINSTANCE g_module = nullptr;
+bool g_analysis_warning = false;
+bool g_toolbar_wanted = true;
+std::string g_toolbar_name;
+std::string g_module_name;
+
+// The settings file as a profile.
+class IniProfile : public Profile {
+ public:
+  bool read(std::string_view section, std::string_view key, std::string& value) override {
+    static const char kAbsent[] = "\x01<absent>";
+    char text[1024] = {};
+    GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(), kAbsent, text, sizeof text,
+                             settings_path().c_str());
+    if (std::strcmp(text, kAbsent) == 0) return false;
+    value = text;
+    return true;
+  }
+  void write(std::string_view section, std::string_view key, std::string_view value) override {
+    WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str(),
+                               settings_path().c_str());
+  }
+};
+
+std::string toolbar_file() { return settings().server_path + std::string(kToolbarFile); }
+
+bool menu_present() {
+  const Answer bar = xl::call(xlfGetBar, {Oper::number(10), Oper::text(kMenuName), Oper::number(0)});
+  return bar.ok() && !bar.value.is_error();
+}
+
+bool toolbar_present() {
+  const Answer present = xl::call(xlfGetToolbar, {Oper::number(7), Oper::text(g_toolbar_name)});
+  return present.ok() && present.value.is_bool();
+}
+
+Answer register_row(int row) {
+  const RegistrationTable& table = registration_table();
+  std::vector<Oper> arguments{Oper::text(g_module_name)};
+  for (int c = 0; c < kRegistrationColumns; ++c) arguments.push_back(Oper::counted(table.cell(row, c).counted()));
+  return xl::call(xlfRegister, arguments);
+}
+
+void new_workbook_at_opening() {
+  const Answer sheet = xl::call(xlSheetId);
+  if (sheet.ok() && !sheet.value.is_error()) return;
+  xl::call(xlcNew, {Oper::number(5)});
+  xl::call(xlcOptionsCalculation, {Oper::number(3), Oper(), Oper(), Oper(), Oper(), Oper(), Oper(), Oper::boolean(false)});
+}
+
+// A worksheet function's request: its Topic, its fields, Evaluate.
+LPXLOPER evaluate_function(const char* procedure, std::initializer_list<LPXLOPER> given) {
+  const FunctionItem* f = function_item(procedure);
+  if (!f) return xl::return_error(xlerrValue);
+  const std::vector<LPXLOPER> args(given);
+  std::string topic;
+  if (f->topic > 0 && !xl::topic_text(args[f->topic - 1], topic)) return xl::return_error(xlerrNA);
+  std::vector<Argument> arguments;
+  for (int i = 0; i < f->fields && i < static_cast<int>(args.size()); ++i) arguments.push_back(xl::argument(args[i]));
+  const conversations::Outcome out = conversations::evaluate(f->item, topic, arguments, f->value_first);
+  switch (out.kind) {
+    case conversations::Outcome::Kind::Number: return xl::return_number(out.number);
+    case conversations::Outcome::Kind::Text: return xl::return_text(out.text);
+    default: return xl::return_error(xlerrNA);  // called again once its cells are calculated
+  }
+}
+
+}  // namespace
+
+AddinSettings& settings() {
+  static AddinSettings s;
+  return s;
+}
+
+std::string settings_path() {
+  char folder[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, TRUE);
+  return std::string(folder) + "\\Kovo.ini";
+}
+
+Profile& settings_profile() {
+  static IniProfile profile;
+  return profile;
+}
+
+std::string read_back(std::string_view section, std::string_view key, std::string_view fallback) {
+  std::string value(fallback);
+  settings_profile().read(section, key, value);
+  settings_profile().write(section, key, value);
+  return value;
+}
+
+RegistrationTable& registration_table() {
+  static RegistrationTable table;
+  return table;
+}
+
+bool analysis_warning_armed() { return g_analysis_warning; }
+HINSTANCE module_handle() { return g_module; }
+
+void set_manual_calculation() {
+  xl::call(xlcCalculation, {Oper::number(3), Oper(), Oper(), Oper(), Oper(), Oper(), Oper(), Oper::boolean(false)});
+  xl::call(xlcOptionsCalculation, {Oper::number(3), Oper::boolean(true)});
+}
+
+bool send_word(std::string_view word, const XLOPER* list) {
+  std::string packed;
+  if (list) {
+    const auto p = pack_argument(xl::argument(list));
+    if (!p) return true;  // a cell of the list is not calculated yet
+    packed = *p;
+  }
+  conversations::send_command(command_string(word, packed));
+  return true;
+}
+
+void closing_steps() {
+  const RegistrationTable& table = registration_table();
+  for (int r = 0; r < kRegistrationRows; ++r) xl::call(xlfSetName, {Oper::counted(table.cell(r, kFunctionText).counted())});
+  if (menu_present()) xl::call(xlfDeleteMenu, {Oper::number(1), Oper::text(kMenuName)});
+  if (!g_toolbar_name.empty() && toolbar_present()) {
+    if (g_toolbar_wanted && settings().save_toolbar == 1)
+      xl::call(xlfSaveToolbar, {Oper::text(g_toolbar_name), Oper::text(toolbar_file())});
+    else
+      xl::call(xlfDeleteToolbar, {Oper::text(g_toolbar_name)});
+  }
+  conversations::end_all();
+}
+
+// ------------------------------------------------------------ cursor procedure
+
+namespace {
+constexpr char kPreviousProc[] = "KovoPreviousWndProc";
+}
+
+void install_cursor_proc(HWND window);
+void remove_cursor_proc(HWND window);
+
+}  // namespace kovo::addin
+
+using namespace kovo::addin;
+
+extern "C" LRESULT CALLBACK ExcelCursorProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_SETCURSOR) {
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    return 0;
+  }
+  auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kovo::addin::kPreviousProc));
+  return previous ? CallWindowProcA(previous, window, message, w, l) : DefWindowProcA(window, message, w, l);
+}
+
+namespace kovo::addin {
+
+void install_cursor_proc(HWND window) {
+  if (!window || GetPropA(window, kPreviousProc)) return;
+  const LONG_PTR previous = GetWindowLongPtrA(window, GWLP_WNDPROC);
+  SetPropA(window, kPreviousProc, reinterpret_cast<HANDLE>(previous));
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ExcelCursorProc));
+}
+
+void remove_cursor_proc(HWND window) {
+  if (!window) return;
+  HANDLE previous = GetPropA(window, kPreviousProc);
+  if (!previous) return;
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+  RemovePropA(window, kPreviousProc);
+}
+
+}  // namespace kovo::addin
+
+// ------------------------------------------------------------------ entry points
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    registration_table();
+    menu_table();
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    conversations::end_all();
+  }
+  return TRUE;
+}
+
+extern "C" void __stdcall SetExcel12EntryPt(void* entry) { xl::set_excel12_entry(entry); }
+
+extern "C" int __stdcall xlAutoOpen() {
+  AddinSettings& s = settings();
+  // 1, 2: the tables' counted texts and the add-in's own file name.
+  registration_table().recompute_lengths(true);
+  g_module_name = xl::addin_file_name();
+  // 3 to 5, 9, 10, 13, 15: every setting read with its default and written
+  // back, the list separator from the locale.
+  char separator[8] = {};
+  GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, sizeof separator);
+  s = open_settings(settings_profile(), separator);
+  g_toolbar_wanted = s.toolbar_wanted();
+  conversations::set_time_out_ms(s.dde_time_out_ms());
+  conversations::set_server_path(s.server_path);
+  // 6: registration, non-volatile when "Functions Dirty" begins with N.
+  const bool volatile_functions = s.volatile_functions();
+  registration_table().recompute_lengths(volatile_functions);
+  g_analysis_warning = !volatile_functions;
+  for (int r = 0; r < kRegistrationRows; ++r) register_row(r);
+  // 7: the report wizard's clipboard format.
+  RegisterClipboardFormatA(std::string(kClipboardFormatName).c_str());
+  // 8: the menu, once, before the help menu.
+  if (!menu_present()) {
+    std::vector<std::string> texts;
+    for (const auto& row : menu_table())
+      for (const char* t : {row.text, row.command, row.shortcut, row.status, row.help}) texts.push_back(t);
+    xl::call(xlfAddMenu, {Oper::number(1), Oper::text_array(kMenuRows, kMenuColumns, texts), Oper::text(s.help_menu_text)});
+  }
+  // 10, 11: the toolbar.
+  {
+    const std::string message = addin_message(kMsgToolbarName);
+    g_toolbar_name = message.empty() ? std::string() : message.substr(1);
+  }
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof current, current);
+  if (g_toolbar_wanted) xl::call(xlcOpen, {Oper::text(toolbar_file())});
+  // 12: manual calculation.
+  set_manual_calculation();
+  // 13, 14: the server's folder made current.
+  conversations::clear_server_started();
+  if (!s.server_path.empty()) SetCurrentDirectoryA(s.server_path.c_str());
+  // 16: DDE.
+  const bool connected = conversations::start();
+  // 17: a new workbook when opened by hand.
+  if (s.auto_attaching == 0 && s.create_new_workbook != 0) new_workbook_at_opening();
+  // 18.
+  SetCurrentDirectoryA(current);
+  return connected ? 1 : 0;
+}
+
+extern "C" int __stdcall xlAutoClose() {
+  closing_steps();
+  return 1;
+}
+
+extern "C" LPXLOPER __stdcall xlAutoRegister(LPXLOPER name) {
+  const Oper given = name ? Oper::copy_of(*name) : Oper();
+  const auto row = registration_table().find_procedure(given.text());
+  if (!given.is_text() || !row) return xl::return_error(xlerrValue);
+  if (g_module_name.empty()) g_module_name = xl::addin_file_name();
+  const Answer answer = register_row(*row);
+  if (!answer.ok()) return xl::return_error(xlerrValue);
+  return answer.value.is_number() ? xl::return_number(answer.value.number()) : xl::return_error(xlerrValue);
+}
+
+extern "C" int __stdcall xlAutoAdd() {
+  xl::call(xlcAlert, {Oper::text(addin_message(kMsgThanks)), Oper::number(2)});
+  write_setting(settings_profile(), kExcelSection, "Auto-Attaching", "1");
+  settings().auto_attaching = 1;
+  return 1;
+}
+
+extern "C" int __stdcall xlAutoRemove() {
+  conversations::end_all();
+  xl::call(xlcAlert, {Oper::text(addin_message(kMsgRemoved)), Oper::number(2)});
+  write_setting(settings_profile(), kExcelSection, "Auto-Attaching", "0");
+  settings().auto_attaching = 0;
+  if (!g_toolbar_name.empty() && toolbar_present()) {
+    if (g_toolbar_wanted && settings().save_toolbar == 1)
+      xl::call(xlfSaveToolbar, {Oper::text(g_toolbar_name), Oper::text(toolbar_file())});
+    else
+      xl::call(xlfDeleteToolbar, {Oper::text(g_toolbar_name)});
+  }
+  return 1;
+}
+
+extern "C" LPXLOPER __stdcall xlAddInManagerInfo(LPXLOPER which) {
+  const Answer n = which ? xl::coerce(Oper::copy_of(*which), xltypeInt) : Answer{};
+  if (n.ok() && static_cast<int>(n.value.number()) == 1) return xl::return_text(kAddinManagerName);
+  return xl::return_error(xlerrValue);
+}
+
+extern "C" int __stdcall WEP(int) { return 1; }
+
+// ------------------------------------------------------------ worksheet functions
+
+#define KOVO_ARGS7 LPXLOPER a1, LPXLOPER a2, LPXLOPER a3, LPXLOPER a4, LPXLOPER a5, LPXLOPER a6, LPXLOPER a7
+extern "C" LPXLOPER __stdcall GL(KOVO_ARGS7) { return evaluate_function("GL", {a1, a2, a3, a4, a5, a6, a7}); }
+extern "C" LPXLOPER __stdcall NGL(KOVO_ARGS7) { return evaluate_function("NGL", {a1, a2, a3, a4, a5, a6, a7}); }
+extern "C" LPXLOPER __stdcall GLGroup(KOVO_ARGS7) { return evaluate_function("GLGroup", {a1, a2, a3, a4, a5, a6, a7}); }
+extern "C" LPXLOPER __stdcall KovoData(KOVO_ARGS7) { return evaluate_function("KovoData", {a1, a2, a3, a4, a5, a6, a7}); }
+extern "C" LPXLOPER __stdcall GLTran(KOVO_ARGS7) { return evaluate_function("GLTran", {a1, a2, a3, a4, a5, a6, a7}); }
+extern "C" LPXLOPER __stdcall Desc(LPXLOPER a1, LPXLOPER a2, LPXLOPER a3, LPXLOPER a4, LPXLOPER a5, LPXLOPER a6) {
+  return evaluate_function("Desc", {a1, a2, a3, a4, a5, a6});
+}
+extern "C" LPXLOPER __stdcall SDesc(LPXLOPER a1, LPXLOPER a2, LPXLOPER a3, LPXLOPER a4, LPXLOPER a5) {
+  return evaluate_function("SDesc", {a1, a2, a3, a4, a5});
+}
+extern "C" LPXLOPER __stdcall CoData(LPXLOPER a1, LPXLOPER a2, LPXLOPER a3) {
+  return evaluate_function("CoData", {a1, a2, a3});
+}
+extern "C" LPXLOPER __stdcall AcctData(LPXLOPER a1, LPXLOPER a2, LPXLOPER a3, LPXLOPER a4, LPXLOPER a5) {
+  return evaluate_function("AcctData", {a1, a2, a3, a4, a5});
+}
+extern "C" LPXLOPER __stdcall GTTran(KOVO_ARGS7, LPXLOPER a8, LPXLOPER a9, LPXLOPER a10, LPXLOPER a11) {
+  return evaluate_function("GTTran", {a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11});
+}
+extern "C" LPXLOPER __stdcall JCTran(KOVO_ARGS7, LPXLOPER a8, LPXLOPER a9) {
+  return evaluate_function("JCTran", {a1, a2, a3, a4, a5, a6, a7, a8, a9});
+}
+extern "C" LPXLOPER __stdcall WGL(KOVO_ARGS7, LPXLOPER a8) {
+  return evaluate_function("WGL", {a1, a2, a3, a4, a5, a6, a7, a8});
+}
+extern "C" LPXLOPER __stdcall WDESC(KOVO_ARGS7) { return evaluate_function("WDESC", {a1, a2, a3, a4, a5, a6, a7}); }
+
+extern "C" LPXLOPER __stdcall OD(KOVO_ARGS7, LPXLOPER a8, LPXLOPER a9, LPXLOPER a10, LPXLOPER a11, LPXLOPER a12,
+                                 LPXLOPER a13, LPXLOPER a14, LPXLOPER a15, LPXLOPER a16, LPXLOPER a17, LPXLOPER a18,
+                                 LPXLOPER a19, LPXLOPER a20, LPXLOPER a21, LPXLOPER a22, LPXLOPER a23, LPXLOPER a24,
+                                 LPXLOPER a25, LPXLOPER a26, LPXLOPER a27, LPXLOPER a28) {
+  LPXLOPER result = evaluate_function("OD", {a1,  a2,  a3,  a4,  a5,  a6,  a7,  a8,  a9,  a10, a11, a12, a13, a14,
+                                             a15, a16, a17, a18, a19, a20, a21, a22, a23, a24, a25, a26, a27, a28});
+  const Oper value = Oper::copy_of(*result);
+  if (value.is_text() && !value.text().empty() && value.text()[0] == '\'') return xl::return_text(value.text().substr(1));
+  return result;
+}
+
+extern "C" LPXLOPER __stdcall BSpec(LPXLOPER spec, LPXLOPER l1, LPXLOPER l2, LPXLOPER l3, LPXLOPER l4, LPXLOPER l5,
+                                    LPXLOPER l6, LPXLOPER l7, LPXLOPER l8, LPXLOPER l9, LPXLOPER l10, LPXLOPER l11,
+                                    LPXLOPER l12, LPXLOPER l13, LPXLOPER l14, LPXLOPER l15, LPXLOPER l16) {
+  std::vector<Argument> lists;
+  for (LPXLOPER l : {l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, l11, l12, l13, l14, l15, l16})
+    if (l && (l->xltype & 0x0FFF) != xltypeMissing) lists.push_back(xl::argument(l));
+  const auto result = bspec(xl::argument(spec), lists);
+  if (!result) return xl::return_error(xlerrNA);
+  return xl::return_text(*result);
+}
+
+// ------------------------------------------------------------------ commands
+
+namespace {
+// DrillDown and Inquire: the active cell's formula entered again, so that
+// its request reaches the server before the command.
+void reenter_active_cell() {
+  xl::call(xlcCalculation, {Oper::number(3)});
+  const Answer cell = xl::call(xlfActiveCell);
+  if (!cell.ok() || !cell.value.is_reference()) return;
+  const Answer formula = xl::call(xlfGetFormula, {cell.value});
+  if (formula.ok() && formula.value.is_text() && !formula.value.text().empty())
+    xl::call(xlcFormula, {formula.value, cell.value});
+}
+}  // namespace
+
+extern "C" int __stdcall Setup(LPXLOPER list) { return send_word("SETUP", list); }
+extern "C" int __stdcall Chart(LPXLOPER list) { return send_word("CHART", list); }
+extern "C" int __stdcall Passwords(LPXLOPER list) { return send_word("PASSWORD", list); }
+extern "C" int __stdcall PeriodW(LPXLOPER list) { return send_word("PERIODW", list); }
+extern "C" int __stdcall Budget(LPXLOPER list) {
+  xl::call(xlcCopy);
+  return send_word("BUDGET", list);
+}
+extern "C" int __stdcall KovoCom1(LPXLOPER list) { return send_word("KovoCOM1", list); }
+extern "C" int __stdcall KovoCom2(LPXLOPER list) { return send_word("KovoCOM2", list); }
+extern "C" int __stdcall KovoCom3(LPXLOPER list) { return send_word("KovoCOM3", list); }
+extern "C" int __stdcall KovoList(LPXLOPER list) { return send_word("KovoLIST", list); }
+extern "C" int __stdcall KovoDPL(LPXLOPER list) { return send_word("KovoDPL", list); }
+extern "C" int __stdcall KovoReset(LPXLOPER) { return send_word("KovoReset", nullptr); }
+extern "C" int __stdcall DrillDown(LPXLOPER list) {
+  reenter_active_cell();
+  return send_word("DRILLDOWN", list);
+}
+extern "C" int __stdcall Inquire(LPXLOPER list) {
+  reenter_active_cell();
+  return send_word("INQUIRE", list);
+}
+extern "C" int __stdcall KovoServer() {
+  conversations::send_command("[KovoSERVER]");
+  return 1;
+}
+extern "C" int __stdcall DLLHelp() {
+  conversations::send_command("[DLLHELP]");
+  return 1;
+}
+extern "C" int __stdcall ServerHelp() {
+  conversations::send_command("[SERVERHELP]");
+  return 1;
+}
+extern "C" int __stdcall SetTopic() {
+  conversations::send_command("[SETTOPIC]");
+  return 1;
+}
+extern "C" int __stdcall ExitKovo() {
+  const RegistrationTable& table = registration_table();
+  if (g_module_name.empty()) g_module_name = xl::addin_file_name();
+  for (int r = 0; r < kRegistrationRows; ++r) {
+    // The registration id, looked up by module and procedure, then unregistered.
+    const Answer id = xl::call(xlfRegister, {Oper::text(g_module_name), Oper::counted(table.cell(r, kProcedure).counted())});
+    if (id.ok() && id.value.is_number()) xl::call(xlfUnregister, {id.value});
+  }
+  closing_steps();
+  return 1;
+}
