@@ -1,5 +1,7 @@
 #include "addin/tools/command_table.h"
 
+#include "addin/core/request_text.h"
+
 #include <array>
 #include <cctype>
 
@@ -56,34 +58,14 @@ const CommandInfo* find_command(std::string_view procedure) {
   return nullptr;
 }
 
-std::string command_string(std::string_view word, std::string_view packed) {
-  std::string s = "[";
-  s += word;
-  if (!packed.empty()) {
-    s += '(';
-    s += packed;
-    s += ')';
-  }
-  s += ']';
-  return s;
-}
-
 std::optional<std::string> command_text(const CommandInfo& command, std::string_view packed) {
   switch (command.send) {
-    case CommandSend::Word: return command_string(command.text, command.takes_argument ? packed : std::string_view{});
+    case CommandSend::Word: return kovo::addin::command_string(command.text, command.takes_argument ? packed : std::string_view{});
     case CommandSend::Fixed: return std::string(command.text);
     case CommandSend::Request:
     case CommandSend::Nothing: return std::nullopt;
   }
   return std::nullopt;
-}
-
-bool sent_as_request(std::string_view command) {
-  constexpr std::string_view kNoShow = "NOSHOW";
-  if (command.size() < kNoShow.size()) return false;
-  for (std::size_t i = 0; i + kNoShow.size() <= command.size(); ++i)
-    if (same_no_case(command.substr(i, kNoShow.size()), kNoShow)) return true;
-  return false;
 }
 
 }  // namespace kovo::addin::tools

@@ -1,7 +1,7 @@
 // The add-in's menu commands: what each does in Excel before it talks to
 // the server, and what it sends. One table, read by the command procedures
-// and by the tests; the strings are built here, the sending is the DDE
-// client's.
+// and by the tests; the strings are built with the core's command_string
+// and sent by its DDE client.
 #pragma once
 
 #include <optional>
@@ -43,17 +43,10 @@ std::span<const CommandInfo> command_table();
 // The row of a procedure, compared without regard to case.
 const CommandInfo* find_command(std::string_view procedure);
 
-// "[" word "]" or "[" word "(" packed ")" "]".
-std::string command_string(std::string_view word, std::string_view packed = {});
-
 // The string a command sends for a packed argument (empty when the command
 // takes none or has none): nullopt for commands that send nothing by
 // themselves (dialogs, tools, the version request).
 std::optional<std::string> command_text(const CommandInfo& command, std::string_view packed = {});
-
-// A command string that carries "NOSHOW" in any case goes as a synchronous
-// request whose answer is dropped; any other as an asynchronous execute.
-bool sent_as_request(std::string_view command);
 
 // Analysis bracket sent around the recalculation of the Analyze dialog.
 inline constexpr std::string_view kStartCalc = "[START_CALC(NOSHOW=1)]";

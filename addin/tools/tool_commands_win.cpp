@@ -26,10 +26,6 @@ namespace {
 using xl::Answer;
 using xl::Oper;
 
-constexpr int kMsgSmallerArea = 6;
-constexpr int kMsgViewerQuestion = 7;
-constexpr int kMsgWholeSheet = 8;
-
 std::string caption() { return addin_message(kMsgCaption); }
 
 int box(const std::string& text, UINT style) { return xl::message_box(text, caption(), style); }
@@ -50,6 +46,13 @@ std::optional<Oper> target_of(const XLOPER* argument) {
   Answer selection = xl::call(xlfSelection);
   if (!selection.ok() || !selection.value.is_reference()) return std::nullopt;
   return selection.value;
+}
+
+// The sheet a reference lies on: its own, or the current sheet's.
+IDSHEET sheet_of(const Oper& reference) {
+  if (reference.sheet() != 0) return reference.sheet();
+  const Answer current = xl::call(xlSheetId);
+  return current.ok() ? current.value.sheet() : 0;
 }
 
 Oper on_sheet(const std::vector<CellArea>& areas, IDSHEET sheet) {
@@ -110,7 +113,7 @@ int zero_suppress(const XLOPER* argument) {
   unhide(*target);
   std::vector<CellArea> areas;
   for (const auto& a : target->areas()) areas.push_back(cell_area(a));
-  const IDSHEET sheet = target->sheet();
+  const IDSHEET sheet = sheet_of(*target);
   std::vector<AreaValues> values;
   for (const auto& a : areas) values.emplace_back(a, sheet);
   const ZeroPlan plan = plan_zero_suppress(
@@ -124,7 +127,7 @@ int zero_suppress(const XLOPER* argument) {
       },
       settings().column_wise_zero_suppress != 0);
   if (plan.whole_sheet) {
-    box(addin_message(kMsgWholeSheet), MB_OK | MB_ICONEXCLAMATION);
+    box(addin_message(kMsgWholeSheetSuppress), MB_OK | MB_ICONEXCLAMATION);
     return 1;
   }
   for (const auto& batch : plan.batches)
@@ -138,7 +141,7 @@ int zero_suppress(const XLOPER* argument) {
 int to_viewer(const XLOPER* argument) {
   const Answer selection = xl::call(xlfSelection);
   if (!selection.ok() || !selection.value.is_reference()) return 1;
-  const IDSHEET sheet = selection.value.sheet();
+  const IDSHEET sheet = sheet_of(selection.value);
   std::vector<CellArea> areas;
   for (const auto& a : selection.value.areas()) areas.push_back(cell_area(a));
   for (const auto& a : areas)
@@ -193,7 +196,7 @@ void status(const std::string_view text) {
 // Rewrites the target's cells; false when a whole-sheet area ends the run.
 bool migrate_target(const Oper& target) {
   unhide(target);
-  const IDSHEET sheet = target.sheet();
+  const IDSHEET sheet = sheet_of(target);
   for (const auto& xa : target.areas()) {
     const CellArea a = cell_area(xa);
     if (a.whole_sheet()) {

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "addin/core/messages.h"
 #include "addin/tools/command_table.h"
 #include "addin/tools/dialog_models.h"
 #include "addin/tools/formula_rewrite.h"
@@ -45,14 +46,6 @@ TEST(AddinCommands, WordsAndFixedStrings) {
   std::set<std::string> names;
   for (const auto& c : command_table()) names.insert(std::string(c.procedure));
   EXPECT_EQ(names.size(), command_table().size()) << "each procedure once";
-}
-
-TEST(AddinCommands, NoShowAnywhereInAnyCaseMakesARequest) {
-  EXPECT_TRUE(sent_as_request("[DRILLDOWN(NoShow=1)]"));
-  EXPECT_TRUE(sent_as_request("[START_CALC(NOSHOW=1)]"));
-  EXPECT_TRUE(sent_as_request("noshow"));
-  EXPECT_FALSE(sent_as_request("[DRILLDOWN]"));
-  EXPECT_FALSE(sent_as_request("[NOSHO]"));
 }
 
 TEST(AddinFormulas, ProductFormulasAreCallsOfProductNames) {
@@ -147,6 +140,12 @@ TEST(AddinOptions, TimeOutFieldKeepsTheOldValueUnlessAWholePositiveNumber) {
   EXPECT_EQ(timeout_from_text("4294967", 300), 4294967) << "the largest whose milliseconds fit";
   EXPECT_EQ(timeout_from_text("4294968", 300), 300);
   EXPECT_EQ(timeout_from_text("99999999999999999999999", 300), 300);
+}
+
+TEST(AddinMessages, TheToolsTextsAsWritten) {
+  EXPECT_EQ(kovo::addin::addin_message(11), "Warning: only \"dirty\" functions will be analyzed.");
+  EXPECT_EQ(kovo::addin::addin_message(6), "Select a smaller area.");
+  EXPECT_EQ(kovo::addin::addin_message(8), "Why would you try to do zero-suppress on over 4 million cells?");
 }
 
 TEST(AddinAnalyze, StepsOfOk) {
