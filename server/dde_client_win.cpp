@@ -76,6 +76,25 @@ HDDEDATA request(DWORD instance, HCONV conversation, HSZ item, UINT format, DWOR
   return data;
 }
 
+bool execute_async(DWORD instance, HCONV conversation, std::string_view command, DWORD wine_wait_ms) {
+  std::string text(command);
+  const auto data = reinterpret_cast<LPBYTE>(text.data());
+  const auto size = static_cast<DWORD>(text.size() + 1);
+  if (running_under_wine()) {
+    DWORD result = 0;
+    if (DdeClientTransaction(data, size, conversation, nullptr, CF_TEXT, XTYP_EXECUTE, wine_wait_ms, &result))
+      return true;
+    // The server took the command and refused it, or is still busy with it:
+    // the command was delivered all the same.
+    const UINT error = DdeGetLastError(instance);
+    return error == DMLERR_NOTPROCESSED || error == DMLERR_EXECACKTIMEOUT || error == DMLERR_BUSY;
+  }
+  DWORD id = 0;
+  if (!DdeClientTransaction(data, size, conversation, nullptr, CF_TEXT, XTYP_EXECUTE, TIMEOUT_ASYNC, &id)) return false;
+  DdeAbandonTransaction(instance, conversation, id);
+  return true;
+}
+
 std::string take_text(HDDEDATA data) {
   if (!data) return {};
   const DWORD size = DdeGetData(data, nullptr, 0, 0);

@@ -25,6 +25,15 @@ bool running_under_wine();
 HDDEDATA request(DWORD instance, HCONV conversation, HSZ item, UINT format, DWORD timeout_ms,
                  DWORD* result);
 
+// Sends a command as an asynchronous XTYP_EXECUTE (its text with the
+// terminating zero as data, TIMEOUT_ASYNC) and abandons the transaction at
+// once: the sender does not wait for the server. False when it could not be
+// sent. Under Wine an asynchronous execute leaves the conversation unable to
+// take the answer of its next synchronous request (the data arrives and is
+// dropped, and the request waits for ever), so there the execute is sent
+// synchronously, waiting at most wine_wait_ms for the server's acknowledgement.
+bool execute_async(DWORD instance, HCONV conversation, std::string_view command, DWORD wine_wait_ms);
+
 // The text of a data handle up to its first zero; the handle is freed.
 std::string take_text(HDDEDATA data);
 

@@ -71,8 +71,9 @@ bool launch_server() {
   return false;
 }
 
-HDDEDATA send_request(HCONV conversation, HSZ item) {
+HDDEDATA send_request(Entry& entry, HSZ item) {
   State& s = state();
+  HCONV conversation = entry.conversation;
   DWORD result = 0;
   s.in_flight = true;
   HDDEDATA data = dde::request(s.instance, conversation, item, CF_TEXT, s.time_out_ms, &result);
@@ -146,11 +147,7 @@ void end_all() {
   if (!s.instance) return;
   for (auto& e : s.table) {
     if (e.conversation) {
-      static const char kClose[] = "[CLOSE]";
-      DWORD id = 0;
-      if (DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(kClose)), sizeof kClose, e.conversation,
-                               nullptr, CF_TEXT, XTYP_EXECUTE, TIMEOUT_ASYNC, &id))
-        DdeAbandonTransaction(s.instance, e.conversation, id);
+      dde::execute_async(s.instance, e.conversation, "[CLOSE]", 5000);
       DdeDisconnect(e.conversation);
       e.conversation = nullptr;
     }
@@ -208,7 +205,7 @@ Outcome evaluate(std::string_view item, std::string_view topic_argument, const s
     return out;
   }
   const DWORD began = GetTickCount();
-  HDDEDATA data = send_request(s.table[*index].conversation, item_handle);
+  HDDEDATA data = send_request(s.table[*index], item_handle);
   const DWORD elapsed = GetTickCount() - began;
   DdeFreeStringHandle(s.instance, item_handle);
   if (!data) {
@@ -240,8 +237,8 @@ Outcome evaluate(std::string_view item, std::string_view topic_argument, const s
 bool send_command(std::string_view text, std::string* data) {
   State& s = state();
   if (!s.instance || s.table.empty()) return false;
-  HCONV conversation = s.table[server::kGenericTopic].conversation;
-  if (!conversation) return false;
+  Entry& generic = s.table[server::kGenericTopic];
+  if (!generic.conversation) return false;
   const std::string command(text);
   if (is_noshow(command)) {
     if (s.in_flight) return false;
@@ -251,7 +248,7 @@ bool send_command(std::string_view text, std::string* data) {
       return false;
     }
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    HDDEDATA answer = send_request(conversation, item);
+    HDDEDATA answer = send_request(generic, item);
     SetCursor(previous);
     DdeFreeStringHandle(s.instance, item);
     if (!answer) {
@@ -262,15 +259,10 @@ bool send_command(std::string_view text, std::string* data) {
     if (data) *data = std::move(received);
     return true;
   }
-  DWORD id = 0;
-  HDDEDATA sent = DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command.c_str())),
-                                       static_cast<DWORD>(command.size() + 1), conversation, nullptr, CF_TEXT,
-                                       XTYP_EXECUTE, TIMEOUT_ASYNC, &id);
-  if (!sent) {
+  if (!dde::execute_async(s.instance, generic.conversation, command, s.time_out_ms)) {
     note_error();
     return false;
   }
-  DdeAbandonTransaction(s.instance, conversation, id);
   return true;
 }
 
@@ -281,13 +273,12 @@ bool ask_supported(std::string_view text) {
 
 void list_with_continuation(std::string_view command, const std::function<bool(const std::string&)>& consumer) {
   std::string answer;
-  if (!send_command(command, &answer)) answer.clear();
+  bool sent = send_command(command, &answer);
   const std::string next = list_continuation(command);
-  // A list ends within a few chunks; the bound keeps a confused server from
-  // holding the spreadsheet for ever.
-  for (int chunk = 0; consumer(answer) && chunk < 10000; ++chunk) {
+  // A failed request ends the list: asking again would fail the same way.
+  while (consumer(sent ? answer : std::string()) && sent) {
     answer.clear();
-    if (!send_command(next, &answer)) answer.clear();
+    sent = send_command(next, &answer);
   }
 }
 

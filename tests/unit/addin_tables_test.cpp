@@ -1,6 +1,7 @@
 // The add-in's registration and menu tables and its settings store.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 
 #include "addin/core/addin_settings.h"
