@@ -310,13 +310,13 @@ TEST_F(AddinCommands, ViewerCopyWithNoShowAsksNothingAndCancelChangesNothing) {
 }
 
 TEST_F(AddinCommands, MigrateRewritesEverySheetAndLeavesTheRestAsFound) {
-  write("book.json", R"({"kovoSheet": 1, "sheets": [
+  write("book.json", R"json({"kovoSheet": 1, "sheets": [
     {"name": "One", "hiddenRows": [2], "cells": {
       "A1": {"formula": "=KovoV5.CONNECT.GL(B1)+KovoV5.CONNECT.GL(B2)"}, "B1": "1000", "B2": "2000",
       "A3": {"formula": "=SUM(1,2)"}}},
     {"name": "Locked", "protected": true, "cells": {"A1": {"formula": "=KovoV5.CONNECT.DESC(\"4000\")"}}},
     {"name": "Two", "cells": {"C4": {"formula": "=kovov5.connect.NGL(\"4000\")"}}}
-  ]})");
+  ]})json");
   const ProgramResult r = sheet("--addin \"" + bin_folder() + "KovoTest.xll\" --open " + quoted("book.json") +
                                 " --run TxAutomatic --trace --run Migrate --save " + quoted("out.json"));
   const std::string json = slurp(file("out.json"));
