@@ -280,7 +280,7 @@ TEST_F(AddinCommands, ZeroSuppressOfTheWholeSheetOnlyWarns) {
 }
 
 TEST_F(AddinCommands, ViewerCopyKeepsFiguresAndRequestsAsNotes) {
-  write("in.csv", "1,2,=SUM(A1:B1),\"=GL(\"\"1000\"\",\"\"Year to Date\"\")\",=MOD(7,4)\r\n");
+  write("in.csv", "1,2,=SUM(A1:B1),\"=GL(\"\"1000\"\",\"\"Year to Date\"\")\",\"=MOD(7,4)\"\r\n");
   DialogWatcher watcher(press_ok);
   sheet("--import " + quoted("in.csv") + " --select A1:E1 --run ToViewer --save " + quoted("out.json"));
   const std::string json = slurp(file("out.json"));
