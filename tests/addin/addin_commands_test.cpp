@@ -291,7 +291,8 @@ TEST_F(AddinCommands, ViewerCopyKeepsFiguresAndRequestsAsNotes) {
   EXPECT_NE(json.find("GL;1000;Year to Date"), std::string::npos) << "the request as the note";
   ASSERT_EQ(watcher.seen().size(), 1u) << "the question";
   EXPECT_NE(watcher.seen()[0].find("Proceed?"), std::string::npos);
-  const int requests = static_cast<int>(std::count(calls().begin(), calls().end(), "100|1000;Year to Date|buffer"));
+  const auto all = calls();
+  const int requests = static_cast<int>(std::count(all.begin(), all.end(), "100|1000;Year to Date|buffer"));
   EXPECT_EQ(requests, 1) << "the import's calculation only; the capture sends nothing";
 }
 
@@ -324,7 +325,7 @@ TEST_F(AddinCommands, MigrateRewritesEverySheetAndLeavesTheRestAsFound) {
   EXPECT_NE(json.find("=NGL(\\\"4000\\\")"), std::string::npos) << json;
   EXPECT_NE(json.find("=KovoV5.CONNECT.DESC"), std::string::npos) << "a protected sheet is skipped";
   EXPECT_NE(json.find("Kovo formula migrated. Please Recalculate."), std::string::npos);
-  EXPECT_NE(json.find("\"value\": 3"), std::string::npos) << "other formulas untouched";
+  EXPECT_NE(json.find("=SUM(1,2)"), std::string::npos) << "other formulas untouched";
   EXPECT_TRUE(hidden(json, "hiddenRows").empty()) << "rows hidden in the used range are shown again";
   // Manual calculation while migrating, then the mode found before.
   const std::string& trace = r.errors;
