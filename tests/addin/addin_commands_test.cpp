@@ -151,7 +151,8 @@ class AddinCommands : public ::testing::Test {
     EXPECT_EQ(r.exit_code, 0u) << r.errors;
     return r;
   }
-  // The connector's calls, "code|arguments|buffer".
+  // The connector's calls, "code|arguments|buffer" (a command without
+  // parentheses reaches the connector whole as its arguments).
   std::vector<std::string> calls() const {
     std::vector<std::string> lines;
     std::istringstream in(slurp(log_));
@@ -180,16 +181,16 @@ TEST_F(AddinCommands, CommandStringsReachTheConnector) {
   // DrillDown enters the active cell's formula again first: its request
   // reaches the connector before the command, with and without NoShow.
   const int first = position("100|1000;This Month|buffer");
-  const int drill = position("5||null", first);
+  const int drill = position("5|[DRILLDOWN]|null", first);
   ASSERT_GE(first, 0) << slurp(log_);
   EXPECT_GT(drill, first) << slurp(log_);
   const int again = position("100|1000;This Month|buffer", drill);
   EXPECT_GT(again, drill);
   EXPECT_GT(position("5|NoShow=1|null", again), again) << slurp(log_);
   EXPECT_GE(position("19|a,b,c|buffer"), 0) << "KovoList packs its range";
-  EXPECT_GE(position("21||null"), 0) << "KovoReset never carries arguments";
-  EXPECT_GE(position("3||null"), 0);
-  EXPECT_GE(position("22||null"), 0);
+  EXPECT_GE(position("21|[KovoReset]|null"), 0) << "KovoReset never carries arguments";
+  EXPECT_GE(position("3|[SETUP]|null"), 0);
+  EXPECT_GE(position("22|[INQUIRE]|null"), 0);
 }
 
 TEST_F(AddinCommands, VersionBoxHasThreeLines) {
