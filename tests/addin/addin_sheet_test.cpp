@@ -87,10 +87,22 @@ void write_setting(const char* section, const char* key, const std::string& valu
   WritePrivateProfileStringA(section, key, value.c_str(), settings_file().c_str());
 }
 
+// Read from the file itself: this process's profile functions keep a copy
+// of the file that a change by another process within the same second of
+// modification time does not renew.
 std::string read_setting(const char* section, const char* key) {
-  char text[512] = {};
-  GetPrivateProfileStringA(section, key, "<missing>", text, sizeof text, settings_file().c_str());
-  return text;
+  std::istringstream in(read_text(settings_file()));
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inside = line == std::string("[") + section + "]";
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (inside && equals != std::string::npos && line.substr(0, equals) == key) return line.substr(equals + 1);
+  }
+  return "<missing>";
 }
 
 bool server_running() { return FindWindowA("KovoMainServerClass", nullptr) != nullptr; }
