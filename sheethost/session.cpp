@@ -1,5 +1,6 @@
 #include "sheethost/session.h"
 
+#include <cstdlib>
 #include <ostream>
 
 #include "sheethost/calc.h"
@@ -37,7 +38,7 @@ std::string command_list(Registry& registry) {
 
 std::string usage_text() {
   return "usage: kovo-sheet [--addin XLL]... [--open BOOK.json | --import SHEET.csv] [--sheet NAME]\n"
-         "                  [--select RANGE] [--run COMMAND]... [--calc] [--save BOOK.json]\n"
+         "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc] [--save BOOK.json]\n"
          "                  [--export OUT.csv] [--print] [--trace]\n"
          "       further options: --install-addin XLL, --remove-addin XLL, --menus, --window, --help\n"
          "Options are carried out in the order given; the first failure ends the run with status 1.\n";
@@ -82,10 +83,41 @@ Sheet* Session::active_sheet_or(std::string& error) {
   return sheet;
 }
 
-std::optional<std::string> Session::run_command(const std::string& name) {
+std::optional<std::string> Session::run_command(const std::string& text) {
   Registry& registry = api_.registry();
   CallerInfo caller;
   caller.kind = CallerKind::Command;
+  std::string name = text;
+  std::vector<Arg> args;
+  if (const auto open = text.find('('); open != std::string::npos && text.back() == ')') {
+    name = text.substr(0, open);
+    const std::string inside = text.substr(open + 1, text.size() - open - 2);
+    if (!inside.empty()) {
+      Arg arg;
+      arg.kind = Arg::Kind::Value;
+      Sheet* at = nullptr;
+      std::vector<Area> areas;
+      char* end = nullptr;
+      const double number = std::strtod(inside.c_str(), &end);
+      if (inside.size() >= 2 && inside.front() == '"' && inside.back() == '"') {
+        std::string unquoted;
+        for (std::size_t i = 1; i + 1 < inside.size(); ++i) {
+          unquoted += inside[i];
+          if (inside[i] == '"' && inside[i + 1] == '"') ++i;
+        }
+        arg.value = Value::str(unquoted);
+      } else if (Sheet* active = api_.app().active_sheet();
+                 active && parse_reference_text(*active, inside, at, areas) && at) {
+        arg.kind = Arg::Kind::Reference;
+        arg.ref = RefValue{at, areas};
+      } else if (end && *end == '\0') {
+        arg.value = Value::num(number);
+      } else {
+        arg.value = Value::str(inside);
+      }
+      args.push_back(std::move(arg));
+    }
+  }
   std::string macro = name;
   if (name.find('/') != std::string::npos) {
     auto found = api_.menus().find_command(name);
@@ -100,7 +132,7 @@ std::optional<std::string> Session::run_command(const std::string& name) {
   if (!command) return "no command macro \"" + macro + "\" (" + command_list(registry) + ")";
   caller.module = command->module;
   std::string error;
-  if (!addins_.run_command(*command, caller, error)) return error;
+  if (!addins_.run_command(*command, caller, std::move(args), error)) return error;
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sheethost/capi.h"
+#include "sheethost/evaluator.h"
 
 namespace kovo::sheet {
 
@@ -37,8 +38,9 @@ class AddinLoader {
   virtual bool open_addin(const std::string& path, bool install, std::string& error) = 0;
   // xlAutoRemove (as the add-in manager does), then closes the add-in.
   virtual bool remove_addin(const std::string& path, std::string& error) = 0;
-  // Runs a registered command macro.
-  virtual bool run_command(const Registration& command, const CallerInfo& caller, std::string& error) = 0;
+  // Runs a registered command macro with its arguments (none: all missing).
+  virtual bool run_command(const Registration& command, const CallerInfo& caller, std::vector<Arg> args,
+                           std::string& error) = 0;
   // xlAutoClose of every open add-in, last opened first, and unloading.
   virtual void close_all() = 0;
 };
@@ -51,7 +53,9 @@ class Session {
   int run(const CommandLine& line);
   // One action; a message on failure.
   std::optional<std::string> perform(const Action& action);
-  // Runs a command by its name or "Menu/Item" text.
+  // Runs a command by its name or "Menu/Item" text; a name may carry one
+  // argument in parentheses: a reference on the active sheet (B2:D4), a
+  // quoted text, a number, or any other text as it stands.
   std::optional<std::string> run_command(const std::string& name);
 
  private:

@@ -555,12 +555,12 @@ Value XllHost::call(std::string_view name, std::vector<Arg>& args, Sheet& sheet,
   return result;
 }
 
-bool XllHost::run_command(const Registration& command, const CallerInfo& caller, std::string& error) {
-  std::vector<Arg> none;
+bool XllHost::run_command(const Registration& command, const CallerInfo& caller, std::vector<Arg> args,
+                          std::string& error) {
   Value result;
   const std::string name = command.function_text;
   api_.trace("run command " + name + " of " + file_part(command.module));
-  if (!invoke(command, none, caller, result)) {
+  if (!invoke(command, args, caller, result)) {
     error = "the command " + name + " cannot be run: its add-in is not open";
     return false;
   }

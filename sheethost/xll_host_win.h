@@ -36,7 +36,8 @@ class XllHost final : public FunctionHost, public AddinLoader {
   // AddinLoader
   bool open_addin(const std::string& path, bool install, std::string& error) override;
   bool remove_addin(const std::string& path, std::string& error) override;
-  bool run_command(const Registration& command, const CallerInfo& caller, std::string& error) override;
+  bool run_command(const Registration& command, const CallerInfo& caller, std::vector<Arg> args,
+                   std::string& error) override;
   void close_all() override;
 
   // For the host services.

@@ -1,6 +1,7 @@
 #include "addin/core/excel_win.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 namespace kovo::addin::xl {
@@ -210,6 +211,23 @@ double Oper::number() const {
 }
 
 bool Oper::boolean() const { return number() != 0; }
+
+Oper Oper::references(const std::vector<Area>& areas, IDSHEET sheet) {
+  Oper o;
+  o.x_.xltype = xltypeRef;
+  const std::size_t count = std::min<std::size_t>(areas.size(), 0xFFFF);
+  o.mref_.assign(sizeof(XLMREF) + sizeof(XLREF) * (count ? count : 1), 0);
+  auto* m = reinterpret_cast<XLMREF*>(o.mref_.data());
+  m->count = static_cast<WORD>(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Area& a = areas[i];
+    m->reftbl[i] = XLREF{static_cast<WORD>(a.first_row), static_cast<WORD>(a.last_row),
+                         static_cast<BYTE>(a.first_column), static_cast<BYTE>(a.last_column)};
+  }
+  o.x_.val.mref.idSheet = sheet;
+  o.relink();
+  return o;
+}
 
 std::vector<Area> Oper::areas() const {
   std::vector<Area> result;

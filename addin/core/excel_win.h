@@ -47,6 +47,8 @@ class Oper {
   // A reference on the current sheet.
   static Oper reference(const Area& area);
   static Oper cell(int row, int column) { return reference({row, row, column, column}); }
+  // A reference of several areas on a sheet (0: the current sheet).
+  static Oper references(const std::vector<Area>& areas, IDSHEET sheet = 0);
   // A rows × columns array of texts, row by row.
   static Oper text_array(int rows, int columns, const std::vector<std::string>& texts);
   // A deep copy of a value the spreadsheet handed over (not freed here).

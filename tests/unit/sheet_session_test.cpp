@@ -69,8 +69,12 @@ struct FakeAddins : AddinLoader {
     return true;
   }
   bool remove_addin(const std::string&, std::string&) override { return true; }
-  bool run_command(const Registration& command, const CallerInfo& caller, std::string&) override {
-    ran.push_back(command.procedure + "@" + std::to_string(caller.menu));
+  bool run_command(const Registration& command, const CallerInfo& caller, std::vector<Arg> args, std::string&) override {
+    std::string given;
+    for (const auto& a : args)
+      given += a.kind == Arg::Kind::Reference ? "ref:" + std::to_string(a.ref.areas.size())
+                                               : a.value.is_text() ? "text:" + a.value.text : "number";
+    ran.push_back(command.procedure + "@" + std::to_string(caller.menu) + (given.empty() ? "" : "(" + given + ")"));
     return true;
   }
   void close_all() override {}
@@ -103,10 +107,12 @@ struct SheetSessionTest : ::testing::Test {
 TEST_F(SheetSessionTest, ActionsRunInOrderAndFilesComeOut) {
   std::ofstream(file("in.csv")) << "a,1\nb,2\nTotal,=SUM(B1:B2)\n";
   ASSERT_EQ(run({"--addin", "good.xll", "--import", file("in.csv"), "--select", "A2:B3", "--run", "tools 2/do it",
-                 "--run", "DoIt", "--calc", "--save", file("out.json"), "--export", file("out.csv"), "--print"}),
+                 "--run", "DoIt", "--run", "DoIt(A1:B2)", "--run", "DoIt(NoShow=1)", "--run", "DoIt(\"a\"\"b\")",
+                 "--calc", "--save", file("out.json"), "--export", file("out.csv"), "--print"}),
             0)
       << err.str();
-  EXPECT_EQ(addins.ran, (std::vector<std::string>{"DoIt@10", "DoIt@0"}));
+  EXPECT_EQ(addins.ran, (std::vector<std::string>{"DoIt@10", "DoIt@0", "DoIt@0(ref:1)", "DoIt@0(text:NoShow=1)",
+                                                  "DoIt@0(text:a\"b)"}));
   std::string csv;
   ASSERT_FALSE(read_text_file(file("out.csv"), csv));
   EXPECT_EQ(csv, "a,1\r\nb,2\r\nTotal,3\r\n");

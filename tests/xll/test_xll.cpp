@@ -125,6 +125,7 @@ const Row kRows[] = {
     {"TxEdit", "A", "TxEdit", "", "2"},
     {"TxReport", "A", "TxReport", "", "2"},
     {"TxManual", "A", "TxManual", "", "2"},
+    {"TxAutomatic", "A", "TxAutomatic", "", "2"},
     {"TxAlert", "AR", "TxAlert", "", "2"},
     {"TxCalcNow", "A", "TxCalcNow", "", "2"},
     {"TxPaste", "A", "TxPaste", "", "2"},
@@ -499,6 +500,12 @@ short TxManual(void) {
   no.xltype = xltypeBool;
   no.val.xbool = 0;
   Excel4(xlcCalculation, nullptr, 8, &manual, &none, &none, &none, &none, &none, &none, &no);
+  return 1;
+}
+
+short TxAutomatic(void) {
+  XLOPER automatic = number(1);
+  Excel4(xlcCalculation, nullptr, 1, &automatic);
   return 1;
 }
 
