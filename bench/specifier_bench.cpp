@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/account_walk.h"
-#include "spec/period.h"
-#include "spec/period_range.h"
+#include "specifier/account_walk.h"
+#include "specifier/period.h"
+#include "specifier/period_range.h"
 
 using namespace kovo::specifier;
 using Clock = std::chrono::steady_clock;

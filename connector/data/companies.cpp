@@ -10,7 +10,7 @@
 #include "entry/lifecycle.h"
 #include "entry/messages.h"
 #include "entry/settings.h"
-#include "spec/text_util.h"
+#include "specifier/text_util.h"
 
 namespace kovo::data {
 namespace {

@@ -18,8 +18,8 @@
 
 #include "data/btrieve_ops.h"
 #include "data/layouts.h"
-#include "spec/account_structure.h"
-#include "spec/calendar.h"
+#include "specifier/account_structure.h"
+#include "specifier/calendar.h"
 
 namespace kovo::data {
 

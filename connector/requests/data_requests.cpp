@@ -10,9 +10,9 @@
 #include "entry/settings.h"
 #include "requests/field_names.h"
 #include "requests/record_sources.h"
-#include "spec/account_code.h"
-#include "spec/account_walk.h"
-#include "spec/text_util.h"
+#include "specifier/account_code.h"
+#include "specifier/account_walk.h"
+#include "specifier/text_util.h"
 
 namespace kovo::requests {
 namespace {

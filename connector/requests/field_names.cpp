@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "spec/text_util.h"
+#include "specifier/text_util.h"
 
 namespace kovo::requests {
 namespace {

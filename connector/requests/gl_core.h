@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "spec/period_range.h"
+#include "specifier/period_range.h"
 
 namespace kovo::requests {
 

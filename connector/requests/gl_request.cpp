@@ -12,9 +12,9 @@
 #include "entry/settings.h"
 #include "requests/gl_core.h"
 #include "requests/record_sources.h"
-#include "spec/account_walk.h"
-#include "spec/period_range.h"
-#include "spec/text_util.h"
+#include "specifier/account_walk.h"
+#include "specifier/period_range.h"
+#include "specifier/text_util.h"
 
 namespace kovo::requests {
 namespace {

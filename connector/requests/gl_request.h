@@ -7,7 +7,7 @@
 
 #include "data/companies.h"
 #include "requests/gl_core.h"
-#include "spec/period.h"
+#include "specifier/period.h"
 
 namespace kovo::requests {
 

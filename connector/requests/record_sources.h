@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "data/companies.h"
-#include "spec/account_walk.h"
+#include "specifier/account_walk.h"
 
 namespace kovo::requests {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "entry/messages.h"
-#include "spec/text_util.h"
+#include "specifier/text_util.h"
 
 namespace kovo::requests {
 namespace {

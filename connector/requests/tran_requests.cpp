@@ -11,8 +11,8 @@
 #include "requests/gl_request.h"
 #include "requests/record_sources.h"
 #include "requests/tran_args.h"
-#include "spec/account_walk.h"
-#include "spec/text_util.h"
+#include "specifier/account_walk.h"
+#include "specifier/text_util.h"
 
 namespace kovo::requests {
 namespace {

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "resources/resource_ids.h"
-#include "spec/text_util.h"
+#include "specifier/text_util.h"
 
 namespace kovo::lists {
 namespace {

@@ -8,9 +8,9 @@
 #include "entry/settings.h"
 #include "requests/data_requests.h"
 #include "requests/record_sources.h"
-#include "spec/account_code.h"
-#include "spec/account_specifier.h"
-#include "spec/text_util.h"
+#include "specifier/account_code.h"
+#include "specifier/account_specifier.h"
+#include "specifier/text_util.h"
 
 namespace kovo::lists {
 namespace {

@@ -8,7 +8,7 @@
 #include "entry/messages.h"
 #include "recman/status.h"
 #include "requests/record_sources.h"
-#include "spec/text_util.h"
+#include "specifier/text_util.h"
 
 namespace kovo::lists {
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "entry/messages.h"
-#include "spec/period.h"
-#include "spec/period_range.h"
+#include "specifier/period.h"
+#include "specifier/period_range.h"
 #include "windows/list_catalog.h"
 #include "windows/list_contents.h"
 

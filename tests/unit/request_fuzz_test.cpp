@@ -20,9 +20,9 @@
 #include "entry/settings.h"
 #include "recman/btrcall.h"
 #include "requests/tran_args.h"
-#include "spec/calendar.h"
-#include "spec/period.h"
-#include "spec/period_range.h"
+#include "specifier/calendar.h"
+#include "specifier/period.h"
+#include "specifier/period_range.h"
 #include "tools/ledger/builder/ledger_builder.h"
 
 using namespace kovo;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/account_specifier.h"
-#include "spec/account_walk.h"
+#include "specifier/account_specifier.h"
+#include "specifier/account_walk.h"
 
 using namespace kovo;
 using namespace kovo::specifier;

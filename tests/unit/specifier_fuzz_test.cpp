@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/account_specifier.h"
-#include "spec/period.h"
-#include "spec/period_range.h"
+#include "specifier/account_specifier.h"
+#include "specifier/period.h"
+#include "specifier/period_range.h"
 
 using namespace kovo;
 using namespace kovo::specifier;

@@ -5,9 +5,9 @@
 #include <variant>
 
 #include "entry/messages.h"
-#include "spec/period.h"
-#include "spec/period_range.h"
-#include "spec/period_words.h"
+#include "specifier/period.h"
+#include "specifier/period_range.h"
+#include "specifier/period_words.h"
 
 namespace kovo::specifier {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "entry/messages.h"
-#include "spec/period_words.h"
+#include "specifier/period_words.h"
 
 namespace kovo::specifier {
 namespace {

@@ -1,9 +1,9 @@
-#include "spec/period.h"
+#include "specifier/period.h"
 
 #include <optional>
 
 #include "entry/messages.h"
-#include "spec/specifier_messages.h"
+#include "specifier/specifier_messages.h"
 
 namespace kovo::specifier {
 namespace {

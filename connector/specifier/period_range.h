@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <variant>
 
-#include "spec/calendar.h"
-#include "spec/period.h"
+#include "specifier/calendar.h"
+#include "specifier/period.h"
 
 namespace kovo::specifier {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spec/account_specifier.h"
+#include "specifier/account_specifier.h"
 
 namespace kovo::specifier {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spec/account_structure.h"
+#include "specifier/account_structure.h"
 
 namespace kovo::specifier {
 

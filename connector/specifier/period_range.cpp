@@ -1,6 +1,6 @@
-#include "spec/period_range.h"
+#include "specifier/period_range.h"
 
-#include "spec/specifier_messages.h"
+#include "specifier/specifier_messages.h"
 
 namespace kovo::specifier {
 namespace {

@@ -1,8 +1,8 @@
-#include "spec/period_words.h"
+#include "specifier/period_words.h"
 
 #include "entry/messages.h"
-#include "spec/specifier_messages.h"
-#include "spec/text_util.h"
+#include "specifier/specifier_messages.h"
+#include "specifier/text_util.h"
 
 namespace kovo::specifier {
 namespace {

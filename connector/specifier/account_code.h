@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "spec/account_structure.h"
-#include "spec/text_util.h"
+#include "specifier/account_structure.h"
+#include "specifier/text_util.h"
 
 namespace kovo::specifier {
 

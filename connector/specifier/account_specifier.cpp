@@ -1,11 +1,11 @@
-#include "spec/account_specifier.h"
+#include "specifier/account_specifier.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "entry/messages.h"
-#include "spec/specifier_messages.h"
-#include "spec/text_util.h"
+#include "specifier/specifier_messages.h"
+#include "specifier/text_util.h"
 
 namespace kovo::specifier {
 namespace {

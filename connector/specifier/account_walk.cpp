@@ -1,4 +1,4 @@
-#include "spec/account_walk.h"
+#include "specifier/account_walk.h"
 
 #include "entry/messages.h"
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "spec/calendar.h"
-#include "spec/period_words.h"
+#include "specifier/calendar.h"
+#include "specifier/period_words.h"
 
 namespace kovo::specifier {
 

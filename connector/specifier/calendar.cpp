@@ -1,4 +1,4 @@
-#include "spec/calendar.h"
+#include "specifier/calendar.h"
 
 #include <algorithm>
 
