@@ -21,6 +21,7 @@
 #include "addin/resources/tool_dialog_ids.h"
 #include "program_runner.h"
 #include "server_fixture.h"
+#include "sheet_runner.h"
 
 namespace {
 
@@ -146,8 +147,10 @@ class AddinCommands : public ::testing::Test {
     std::ofstream(file(name), std::ios::binary) << text;
   }
   ProgramResult sheet(const std::string& arguments) const {
-    const ProgramResult r = kovo::testing::run_program(
-        "\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() + "Kovo.XLL\" " + arguments, {}, 120000);
+    // Run beside a message loop: the server probe left DDE windows on this
+    // thread, and the add-in's connect waits for every window to answer.
+    const ProgramResult r = kovo::testing::run_sheet_host(
+        "\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() + "Kovo.XLL\" " + arguments);
     EXPECT_EQ(r.exit_code, 0u) << r.errors;
     return r;
   }
