@@ -154,6 +154,14 @@ TEST_F(LedgerBuilderTest, MalformedDescriptionsAreRefusedWholesale) {
   }
 }
 
+TEST_F(LedgerBuilderTest, ATargetInANewPlaceGetsTheFoldersAboveIt) {
+  const std::string deep = (root_ / "new" / "deeper" / "Cyma4").string();
+  const auto result = ledger::build_ledger(description(two_year_company("DEMO", kAccounts)), deep, &recman::btrcall);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(fs::exists(fs::path(deep) / ledger::kLedgerMarker));
+  EXPECT_FALSE(fs::exists(deep + ".~building"));
+}
+
 TEST_F(LedgerBuilderTest, RefusedRebuildKeepsThePreviousLedger) {
   build(description(two_year_company("DEMO", kAccounts)));
   const auto result = ledger::build_ledger(description(two_year_company("DEMO", R"(,"accounts":[{"code":"x"}])")),

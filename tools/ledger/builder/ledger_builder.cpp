@@ -646,6 +646,12 @@ BuildResult build_ledger(std::string_view description_json, const std::string& s
                     "; it is left as it is (build with --replace to build there anyway: the old contents are "
                     "then moved aside, not deleted)");
 
+    // a target in a place that does not exist yet gets the folders above it
+    {
+      std::error_code ec;
+      const fs::path parent = fs::path(native_path(system_dir)).parent_path();
+      if (!parent.empty() && !fs::exists(parent, ec)) fs::create_directories(parent, ec);
+    }
     staging = fresh_sibling(system_dir, ".~building", true);
     for (auto& co : companies)
       co.data_directory_path = layout::resolve_data_directory(co.master.data_directory, staging);
