@@ -22,11 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_paths_win.h"
 #include "server/dde_client_win.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kovo::bench::program_folder;
+using kovo::bench::source_folder;
 using kovo::dde::Client;
 
 constexpr DWORD kTimeout = 10000;
@@ -35,18 +38,7 @@ constexpr int kColumns = 100;
 constexpr int kRounds = 2;
 constexpr char kConnectorKey[] = "SOFTWARE\\Talvik Systems Corporation\\Kovo\\4.0\\Kovo for LEDRA5";
 
-std::string program_folder() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
-std::string source_folder() {
-  std::string root = KOVO_SOURCE_ROOT;
-  std::replace(root.begin(), root.end(), '/', '\\');
-  return "Z:" + root + "\\";
-}
 
 // Runs a program to its end; its duration in seconds, or -1 when it failed.
 double run_timed(const std::string& command_line) {

@@ -15,11 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_paths_win.h"
 #include "server/dde_client_win.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kovo::bench::program_folder;
+using kovo::bench::source_folder;
 using kovo::dde::Client;
 
 constexpr DWORD kTimeout = 10000;
@@ -27,19 +30,7 @@ constexpr int kRounds = 7;
 constexpr int kPerRound = 800;
 constexpr char kGlItem[] = "GL;4000-10;This Month;DEMO";
 
-std::string program_folder() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
-// The source tree as Wine sees it (drive Z: is the machine's root).
-std::string source_folder() {
-  std::string root = KOVO_SOURCE_ROOT;
-  std::replace(root.begin(), root.end(), '/', '\\');
-  return "Z:" + root + "\\";
-}
 
 bool run_and_wait(const std::string& command_line) {
   STARTUPINFOA startup{};
