@@ -133,9 +133,10 @@ SetupRun run_setup(const std::string& program, const std::string& arguments, std
   const bool all_ended = process_ended && wait_for(
                                               [&] {
                                                 JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-                                                QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
-                                                                          &info, sizeof info, nullptr);
-                                                return info.ActiveProcesses == 0;
+                                                return QueryInformationJobObject(
+                                                           job, JobObjectBasicAccountingInformation, &info,
+                                                           sizeof info, nullptr) &&
+                                                       info.ActiveProcesses == 0;
                                               },
                                               static_cast<int>(timeout_ms));
   if (!all_ended) {
