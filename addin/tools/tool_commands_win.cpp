@@ -1,6 +1,6 @@
-// The add-in's own commands in Excel: the Options and Analyze dialogs, the
-// version box, zero suppression, viewer copies and the migration of the
-// older generation's formulas. The decisions are the portable models'
+// The add-in's own commands in the spreadsheet: the Options and Analyze
+// dialogs, the version box, zero suppression, viewer copies and the
+// migration of the older generation's formulas. The decisions are the portable models'
 // (dialog_models, zero_suppress, formula_rewrite); this file only asks
 // Excel for values and carries out what they decided.
 #include <windows.h>
@@ -16,6 +16,7 @@
 #include "addin/tools/command_table.h"
 #include "addin/tools/dialog_models.h"
 #include "addin/tools/formula_rewrite.h"
+#include "addin/tools/tool_commands_win.h"
 #include "addin/tools/tool_dialogs_win.h"
 #include "addin/tools/zero_suppress.h"
 
@@ -105,6 +106,8 @@ class AreaValues {
   Oper values_;
 };
 
+}  // namespace
+
 // ------------------------------------------------------------ zero suppression
 
 int zero_suppress(const XLOPER* argument) {
@@ -183,6 +186,8 @@ int to_viewer(const XLOPER* argument) {
 
 // ------------------------------------------------------------ migration
 
+namespace {
+
 bool set_calculation(double mode) {
   if (xl::call(xlcCalculation, {Oper::number(mode)}).ok()) return true;
   return xl::call(xlcOptionsCalculation, {Oper::number(mode)}).ok();
@@ -215,6 +220,8 @@ bool migrate_target(const Oper& target) {
   }
   return true;
 }
+
+}  // namespace
 
 int migrate(const XLOPER* argument) {
   auto& modes = conversations::modes();
@@ -253,6 +260,8 @@ int migrate(const XLOPER* argument) {
 
 // ------------------------------------------------------------ version box
 
+namespace {
+
 std::string product_version() {
   char path[MAX_PATH] = {};
   if (!GetModuleFileNameA(module_handle(), path, sizeof path)) return {};
@@ -270,6 +279,8 @@ std::string product_version() {
   }
   return {};
 }
+
+}  // namespace
 
 int version_box() {
   const auto out = conversations::evaluate(kVersionRequest, "", {});
@@ -348,15 +359,4 @@ int analyze() {
   return 1;
 }
 
-}  // namespace
-
 }  // namespace kovo::addin::tools
-
-using namespace kovo::addin::tools;
-
-extern "C" int __stdcall XLLInitKovo() { return options(); }
-extern "C" int __stdcall VersionKovo() { return version_box(); }
-extern "C" int __stdcall Analyze(LPXLOPER) { return analyze(); }
-extern "C" int __stdcall ZeroSuppress(LPXLOPER target) { return zero_suppress(target); }
-extern "C" int __stdcall ToViewer(LPXLOPER argument) { return to_viewer(argument); }
-extern "C" int __stdcall Migrate(LPXLOPER target) { return migrate(target); }

@@ -239,6 +239,28 @@ TEST_F(AddinCommands, OptionsWriteTheSettingsButLeaveTheRegistrations) {
   EXPECT_EQ(widths, 1u) << trace;
 }
 
+// The toolbar choice made in the Options dialog is the one closing follows:
+// unticked, the toolbar loaded at opening is deleted, not saved.
+TEST_F(AddinCommands, TheToolbarChoiceOfTheOptionsHoldsAtClosing) {
+  folder_->copy("Toolbar_v40.xlb");
+  set_setting("Kovo Excel", "BuildToolBar", "Y");
+  set_setting("Kovo Excel", "Save ToolBar", "1");
+  DialogWatcher watcher([](HWND window, const std::string& caption, const std::string&) {
+    if (caption != "Add-in Settings") return PostMessageA(window, WM_COMMAND, IDOK, 0), void();
+    SendMessageA(GetDlgItem(window, IDC_OPT_TOOLBAR), BM_CLICK, 0, 0);
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+  });
+  write("in.csv", "x\r\n");
+  const ProgramResult r = sheet("--import " + quoted("in.csv") + " --trace --run XLLInitKovo");
+  EXPECT_EQ(watcher.seen().size(), 1u);
+  EXPECT_EQ(setting("Kovo Excel", "BuildToolBar"), "N");
+  const std::string& trace = r.errors;
+  const auto command = trace.find("run command XLLInitKovo");
+  ASSERT_NE(command, std::string::npos) << trace;
+  EXPECT_NE(trace.find("DELETE.TOOLBAR(", command), std::string::npos) << trace.substr(command);
+  EXPECT_EQ(trace.find("SAVE.TOOLBAR(", command), std::string::npos) << trace.substr(command);
+}
+
 TEST_F(AddinCommands, ZeroSuppressHidesRowsAndColumnsOfZeroFigures) {
   write("in.csv",
         "Label,Other,Text\r\n"         // 1: labels only: stays
@@ -284,13 +306,19 @@ TEST_F(AddinCommands, ZeroSuppressOfTheWholeSheetOnlyWarns) {
 }
 
 TEST_F(AddinCommands, ViewerCopyKeepsFiguresAndRequestsAsNotes) {
-  write("in.csv", "1,2,=SUM(A1:B1),\"=GL(\"\"1000\"\",\"\"Year to Date\"\")\",\"=MOD(7,4)\"\r\n");
+  write("in.csv", "1,2,=SUM(A1:B1),\"=GL(\"\"1000\"\",\"\"Year to Date\"\")\",\"=MOD(7,4)\","
+                  "\"=KovoData(\"\"2000\"\",\"\"Month 1\"\")\",\"=BSPEC(\"\"1000\"\")\"\r\n");
   DialogWatcher watcher(press_ok);
-  sheet("--import " + quoted("in.csv") + " --select A1:E1 --run ToViewer --save " + quoted("out.json"));
+  sheet("--import " + quoted("in.csv") + " --select A1:G1 --run ToViewer --save " + quoted("out.json"));
   const std::string json = slurp(file("out.json"));
   EXPECT_NE(json.find("=SUM(A1:B1)"), std::string::npos) << json;
   EXPECT_NE(json.find("=MOD(7,4)"), std::string::npos) << "not a product formula";
   EXPECT_EQ(json.find("=GL("), std::string::npos) << json;
+  // Whichever of the product's functions a formula calls, the copy keeps its value only.
+  EXPECT_EQ(json.find("=KovoData("), std::string::npos) << json;
+  EXPECT_EQ(json.find("=BSPEC("), std::string::npos) << json;
+  EXPECT_NE(json.find("code 100 [2000;Month 1]"), std::string::npos) << json;
+  EXPECT_NE(json.find("GL;2000;Month 1"), std::string::npos) << "KovoData's request as its note";
   EXPECT_NE(json.find("code 100 [1000;Year to Date]"), std::string::npos) << "the value kept";
   EXPECT_NE(json.find("GL;1000;Year to Date"), std::string::npos) << "the request as the note";
   ASSERT_EQ(watcher.seen().size(), 1u) << "the question";
