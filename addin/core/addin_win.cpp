@@ -1,6 +1,6 @@
 // The add-in's entry points: opening and closing, registration, the add-in
-// manager's calls, the worksheet functions and the commands that only send a
-// command string to the server.
+// manager's calls and the worksheet functions. The commands run from the
+// command table (addin/tools/commands_win.cpp).
 #include "addin/core/addin_win.h"
 
 #include <windows.h>
