@@ -92,15 +92,15 @@ TEST_F(ConnectorWindows, AFillTakesStopAndOtherWindowsCommandsButNotTheUsersButt
 // A window of the test's thread that, when another thread's message reaches
 // it, asks the connector for a figure and to clean up.
 struct NestedCaller {
-  static inline kovo::testing::ConnectorInProcess::InterfaceFn interface = nullptr;
-  static inline kovo::testing::ConnectorInProcess::VoidFn cleanup = nullptr;
+  static inline int(WINAPI* call)(int, const char*, char*) = nullptr;
+  static inline int(WINAPI* cleanup)() = nullptr;
   static inline std::string answer;
   static inline int status = -1;
   static inline int cleanup_status = -1;
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message != WM_APP) return DefWindowProcA(window, message, wparam, lparam);
     std::string result(16000, '\0');
-    status = interface(codes::kGl, "1000-10;This Month;DEMO", result.data());
+    status = call(codes::kGl, "1000-10;This Month;DEMO", result.data());
     answer = result.c_str();
     cleanup_status = cleanup();
     return 1;
@@ -119,7 +119,7 @@ TEST_F(ConnectorWindows, ARequestDuringAFillIsAnsweredBusyAndTheLibraryStaysLoad
   RegisterClassA(&window_class);
   HWND caller = CreateWindowA("KovoTestNestedCaller", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_TRUE(caller);
-  NestedCaller::interface = interface_;
+  NestedCaller::call = interface_;
   NestedCaller::cleanup = cleanup_;
 
   // Another thread's message waits for this thread while the fill starts;
