@@ -58,7 +58,29 @@ class ConnectorWindowsInServer : public ::testing::Test {
     return wait_for([&] { return help_calls().find(lower(tail) + "\n") != std::string::npos; });
   }
 
+  // Windows takes a library from the program's folder first; Wine prefers
+  // its own HTML Help unless told, for this program, to take the one found
+  // there (elsewhere that is Wine's own again).
+  class NativeHelpForServer {
+   public:
+    NativeHelpForServer() {
+      HKEY key = nullptr;
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != 0) return;
+      static constexpr char kOrder[] = "native,builtin";
+      RegSetValueExA(key, "hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder), sizeof kOrder);
+      RegCloseKey(key);
+    }
+    ~NativeHelpForServer() {
+      RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+      RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Kovo.exe");
+    }
+
+   private:
+    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\Kovo.exe\\DllOverrides";
+  };
+
   DemoLedger ledger_;
+  NativeHelpForServer native_help_;
   ServerFolder folder_{"help"};
 };
 
