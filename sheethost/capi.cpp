@@ -13,7 +13,7 @@
 #include "sheethost/formula.h"
 #include "sheethost/functions.h"
 #include "sheethost/number_format.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::sheet {
 

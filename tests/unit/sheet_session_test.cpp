@@ -9,7 +9,7 @@
 
 #include "sheethost/capi.h"
 #include "sheethost/files.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 #include "sheethost/session.h"
 
 using namespace kovo::sheet;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace {
 
