@@ -161,9 +161,8 @@ class Loader {
     if (auto p = j.find("protected")) sheet.protected_contents = bool_of(*p, where + ".protected");
     if (auto cells = j.find("cells")) {
       if (!cells->is_object()) refuse(where + ".cells", "an object of cells by address is expected");
-      cells->for_each_member([&](const std::string& address, const Node& cell) {
-        load_cell(cell, sheet, address, where + ".cells." + address);
-      });
+      const std::string prefix = where + ".cells.";
+      cells->for_each_member([&](const std::string& address, const Node& cell) { load_cell(cell, sheet, address, prefix); });
     }
     if (auto selection = j.find("selection")) {
       if (!selection->is_array() || selection->size() == 0) refuse(where + ".selection", "a list of ranges is expected");
@@ -205,14 +204,31 @@ class Loader {
     }
   }
 
-  void load_cell(const Node& j, Sheet& sheet, const std::string& address, const std::string& where) {
-    const CellPos p = cell_address(address, where);
-    if (sheet.find(p.row, p.col)) refuse(where, "the cell is given twice");
-    Cell& cell = sheet.ensure(p.row, p.col);
+  // One cell; "prefix" is the place of the sheet's cells, so that a refusal
+  // names the cell ("sheets[0] (\"S\").cells.B7"). Plain values, most of a
+  // workbook, are taken without building that place.
+  void load_cell(const Node& j, Sheet& sheet, const std::string& address, const std::string& prefix) {
+    const auto p = parse_cell_address(address);
+    if (!p) refuse(prefix + address, "\"" + address + "\" is not a cell address such as B7");
+    if (sheet.find(p->row, p->col)) refuse(prefix + address, "the cell is given twice");
     if (!j.is_object()) {
-      cell.value = scalar_value(j, where);
+      Value value;
+      if (j.is_number()) {
+        const auto n = j.number();
+        if (!n) refuse(prefix + address, "the number " + std::string(j.literal()) + " is out of range");
+        value = Value::num(*n);
+      } else if (j.is_string()) {
+        value = Value::str(j.string());
+      } else if (j.is_bool()) {
+        value = Value::logical(j.boolean());
+      } else {
+        refuse(prefix + address, "a number, text or true/false is expected");
+      }
+      sheet.ensure(p->row, p->col).value = std::move(value);
       return;
     }
+    const std::string where = prefix + address;
+    Cell& cell = sheet.ensure(p->row, p->col);
     only_keys(j, where, {"value", "error", "formula", "format", "note"});
     const auto value = j.find("value"), error = j.find("error");
     if (value && error) refuse(where, "a cell holds a value or an error, not both");
@@ -225,7 +241,7 @@ class Loader {
     }
     if (auto formula = j.find("formula")) {
       const std::string text = text_of(*formula, where + ".formula");
-      auto parsed = parse_formula_any(text, options(p));
+      auto parsed = parse_formula_any(text, options(*p));
       if (!parsed.formula)
         refuse(where + ".formula", "\"" + text + "\" does not parse: " + parsed.error + " (at character " +
                                        std::to_string(parsed.position + 1) + ")");
@@ -233,7 +249,7 @@ class Loader {
     }
     if (auto format = j.find("format")) cell.format = text_of(*format, where + ".format");
     if (auto note = j.find("note")) cell.note = text_of(*note, where + ".note");
-    if (!cell.has_content()) sheet.take(p.row, p.col);
+    if (!cell.has_content()) sheet.take(p->row, p->col);
   }
 
   void load_names(const Node& names) {

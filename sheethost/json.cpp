@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <unordered_set>
+#include <deque>
 
 namespace kovo::sheet::json {
 
@@ -149,19 +149,33 @@ class Parser {
   }
 
   // A key given twice in one object would leave one of its values unread.
+  // Keys are compared as decoded; most hold no escapes and are compared in
+  // place, without a copy each.
   void check_keys(std::uint32_t object) {
     const Document::Entry& o = doc_.entries_[object];
     if (o.count < 2) return;
-    std::unordered_set<std::string> seen;
-    seen.reserve(o.count);
+    struct Key {
+      std::string_view text;
+      std::size_t offset;
+    };
+    std::vector<Key> keys;
+    keys.reserve(o.count);
+    std::deque<std::string> decoded;
     for (std::uint32_t i = object + 1; i < o.next; i = doc_.entries_[i + 1].next) {
-      std::string key = Value(&doc_, i).string();
-      if (seen.count(key)) {
-        fail_at(doc_.entries_[i].offset - 1, "the key \"" + key + "\" is given twice");
-        return;
-      }
-      seen.insert(std::move(key));
+      const Document::Entry& k = doc_.entries_[i];
+      std::string_view text = s_.substr(k.offset, k.length);
+      if (k.escaped) text = decoded.emplace_back(Value(&doc_, i).string());
+      keys.push_back({text, k.offset});
     }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+      return a.text != b.text ? a.text < b.text : a.offset < b.offset;
+    });
+    const Key* first_repeat = nullptr;
+    for (std::size_t i = 1; i < keys.size(); ++i)
+      if (keys[i].text == keys[i - 1].text && (!first_repeat || keys[i].offset < first_repeat->offset))
+        first_repeat = &keys[i];
+    if (first_repeat)
+      fail_at(first_repeat->offset - 1, "the key \"" + std::string(first_repeat->text) + "\" is given twice");
   }
 
   // One member: key, ":" and value (a container value stays open).
