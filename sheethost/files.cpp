@@ -138,14 +138,17 @@ std::string file_name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<std::string> read_text_file(const std::string& path, std::string& text) {
+std::optional<std::string> read_text_file(const std::string& path, std::string& text, std::size_t limit) {
   std::ifstream in(utf8_path(path), std::ios::binary);
   if (!in) return path + ": the file cannot be opened";
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size < 0) return path + ": the file cannot be read";
-  if (static_cast<std::uint64_t>(size) > kMaxFileBytes)
-    return path + ": the file is larger than " + std::to_string(kMaxFileBytes >> 20) + " MB";
+  if (static_cast<std::uint64_t>(size) > limit) {
+    const bool megabytes = limit >= (std::size_t{1} << 20);
+    return path + ": the file is larger than " +
+           (megabytes ? std::to_string(limit >> 20) + " MB" : std::to_string(limit) + " bytes");
+  }
   in.seekg(0, std::ios::beg);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   if (!in.read(bytes.data(), size) || in.peek() != std::char_traits<char>::eof())

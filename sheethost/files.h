@@ -67,8 +67,9 @@ std::optional<std::string> export_csv_file(const Sheet& sheet, const std::string
 // Largest file read: a workbook of every cell of a sheet stays well below.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 
-// A whole file as bytes (paths in UTF-8), refused beyond kMaxFileBytes.
-std::optional<std::string> read_text_file(const std::string& path, std::string& text);
+// A whole file as bytes (paths in UTF-8), refused beyond the limit.
+std::optional<std::string> read_text_file(const std::string& path, std::string& text,
+                                          std::size_t limit = kMaxFileBytes);
 // Writes the bytes to a new file of its own beside the target (created
 // exclusively, never through a link), flushes it to disk and moves it over
 // the target; a read-only target, a failed write or a failed move leave the
