@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
 #include <system_error>
 
@@ -193,10 +194,15 @@ std::optional<std::string> write_file_replacing(const std::string& path, const s
 LoadResult load_document(Application& app, const std::string& path) {
   const FileKind kind = file_kind(path);
   if (kind != FileKind::Workbook && kind != FileKind::Csv) return {nullptr, unknown_kind(path)};
-  std::string text;
-  if (auto error = read_text_file(path, text)) return {nullptr, *error};
-  LoadResult result = kind == FileKind::Csv ? workbook_from_csv(app, text, file_name_of(path))
-                                            : workbook_from_json(app, text, file_name_of(path));
+  LoadResult result;
+  try {
+    std::string text;
+    if (auto error = read_text_file(path, text)) return {nullptr, *error};
+    result = kind == FileKind::Csv ? workbook_from_csv(app, text, file_name_of(path))
+                                   : workbook_from_json(app, text, file_name_of(path));
+  } catch (const std::bad_alloc&) {
+    return {nullptr, path + ": the file is too large to open in the memory there is"};
+  }
   if (!result.book) result.error = path + ": " + result.error;
   else if (kind == FileKind::Workbook) result.book->set_path(path);
   return result;

@@ -62,8 +62,8 @@ const char* button_name(int id) {
 
 // Answers the message boxes (MessageBox and its kin) that add-ins raise on
 // the host's thread in a batch run: each one is written to standard error
-// and closed with its default button as soon as it is set up, before it
-// could wait for a person. A message box is a dialog of the system's own
+// and ended with its default button as soon as it is set up (its
+// WM_INITDIALOG has returned), before it could wait for a person. A message box is a dialog of the system's own
 // (its instance is user32's or none) with the text control 0xFFFF; dialogs
 // of an add-in, made from its own templates, are left alone.
 class WindowsServices::BoxAnswerer {
@@ -114,7 +114,9 @@ class WindowsServices::BoxAnswerer {
     err_ << "kovo-sheet: box \"" << window_text(box) << "\" (answered " << button_name(id)
          << "): " << window_text(GetDlgItem(box, 0xFFFF)) << "\n";
     err_.flush();
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    // Ended while it is being set up, the box is not waited on (nor, on
+    // Windows, shown at all); MessageBox answers the button's id.
+    EndDialog(box, id);
   }
 
   static BoxAnswerer* current_;

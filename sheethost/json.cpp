@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <deque>
 
 namespace kovo::sheet::json {
@@ -131,8 +132,8 @@ class Parser {
     if (!open_.empty()) ++doc_.entries_[open_.back()].count;
     Document::Entry e;
     e.kind = kind;
-    e.offset = offset;
-    e.length = length;
+    e.offset = static_cast<std::uint32_t>(offset);
+    e.length = static_cast<std::uint32_t>(length);
     doc_.entries_.push_back(e);
     const auto index = static_cast<std::uint32_t>(doc_.entries_.size() - 1);
     doc_.entries_[index].next = index + 1;
@@ -360,10 +361,14 @@ std::optional<Document> Document::parse(std::string_view text, std::string& erro
     error = "the text is too long to read";
     return std::nullopt;
   }
-  doc.entries_.reserve(text.size() / 8 + 16);
-  Parser parser(text, doc, max_depth);
-  if (!parser.run(error)) return std::nullopt;
-  doc.entries_.shrink_to_fit();
+  try {
+    doc.entries_.reserve(std::min<std::size_t>(text.size() / 16, std::size_t{1} << 24) + 16);
+    Parser parser(text, doc, max_depth);
+    if (!parser.run(error)) return std::nullopt;
+  } catch (const std::bad_alloc&) {
+    error = "the text holds too many values to read into memory";
+    return std::nullopt;
+  }
   return doc;
 }
 

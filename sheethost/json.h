@@ -83,19 +83,21 @@ class Document {
  public:
   // Reads the text (which must outlive the document); nothing, and a
   // message such as "line 3, column 14: a value is expected", when it is
-  // not JSON.
+  // not JSON (or too large to hold in memory).
   static std::optional<Document> parse(std::string_view text, std::string& error, int max_depth = kMaxDepth);
   Value root() const { return Value(this, 0); }
 
  private:
   friend class Value;
+  // Texts are shorter than 4 GB (longer ones are refused), so places in
+  // them fit 32 bits: an entry is 20 bytes.
   struct Entry {
     Kind kind;
-    bool escaped = false;     // a string holding escapes
-    std::uint32_t count = 0;  // items or members of a container
-    std::uint32_t next = 0;   // the entry after this value (and all it holds)
-    std::size_t offset = 0;   // strings: first character after the quote; others: first character
-    std::size_t length = 0;   // strings: characters between the quotes; numbers: the literal's
+    bool escaped = false;      // a string holding escapes
+    std::uint32_t count = 0;   // items or members of a container
+    std::uint32_t next = 0;    // the entry after this value (and all it holds)
+    std::uint32_t offset = 0;  // strings: first character after the quote; others: first character
+    std::uint32_t length = 0;  // strings: characters between the quotes; numbers: the literal's
   };
   std::string_view text_;
   std::vector<Entry> entries_;  // values in text order; an object's keys stand before their values

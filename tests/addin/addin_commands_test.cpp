@@ -225,8 +225,8 @@ TEST_F(AddinCommands, CommandStringsReachTheConnector) {
 }
 
 TEST_F(AddinCommands, VersionBoxHasThreeLines) {
-  // A batch run answers the add-in's box itself and writes it down.
-  DialogWatcher watcher(press_ok);
+  // A batch run answers the add-in's box itself and writes it down: nobody
+  // here presses a button (the run would wait for ever otherwise).
   write("in.csv", "x\r\n");
   const ProgramResult r = sheet("--import " + quoted("in.csv") + " --run VersionKovo");
   std::string errors = r.errors;
@@ -235,7 +235,6 @@ TEST_F(AddinCommands, VersionBoxHasThreeLines) {
                           "Fake Version 1.0\nKovo Server Version 4.2.0.2 May 2009\n"),
             std::string::npos)
       << errors;
-  EXPECT_TRUE(watcher.seen().empty()) << "nobody was asked";
 }
 
 TEST_F(AddinCommands, OptionsWriteTheSettingsButLeaveTheRegistrations) {
