@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
-#include <deque>
 
 namespace kovo::sheet::json {
 
@@ -151,32 +150,44 @@ class Parser {
 
   // A key given twice in one object would leave one of its values unread.
   // Keys are compared as decoded; most hold no escapes and are compared in
-  // place, without a copy each.
+  // place, without a copy each. Small objects (most of them) compare every
+  // pair; large ones sort their keys.
   void check_keys(std::uint32_t object) {
     const Document::Entry& o = doc_.entries_[object];
     if (o.count < 2) return;
     struct Key {
       std::string_view text;
-      std::size_t offset;
+      std::uint32_t offset;
     };
     std::vector<Key> keys;
     keys.reserve(o.count);
-    std::deque<std::string> decoded;
+    std::vector<std::string> decoded;  // reserved whole before the first, so views into it stay valid
     for (std::uint32_t i = object + 1; i < o.next; i = doc_.entries_[i + 1].next) {
       const Document::Entry& k = doc_.entries_[i];
       std::string_view text = s_.substr(k.offset, k.length);
-      if (k.escaped) text = decoded.emplace_back(Value(&doc_, i).string());
+      if (k.escaped) {
+        if (decoded.empty()) decoded.reserve(o.count);
+        text = decoded.emplace_back(Value(&doc_, i).string());
+      }
       keys.push_back({text, k.offset});
     }
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-      return a.text != b.text ? a.text < b.text : a.offset < b.offset;
-    });
-    const Key* first_repeat = nullptr;
-    for (std::size_t i = 1; i < keys.size(); ++i)
-      if (keys[i].text == keys[i - 1].text && (!first_repeat || keys[i].offset < first_repeat->offset))
-        first_repeat = &keys[i];
-    if (first_repeat)
-      fail_at(first_repeat->offset - 1, "the key \"" + std::string(first_repeat->text) + "\" is given twice");
+    const Key* repeat = nullptr;
+    auto note = [&](const Key& k) {
+      if (!repeat || k.offset < repeat->offset) repeat = &k;
+    };
+    constexpr std::size_t kPairwise = 16;
+    if (keys.size() <= kPairwise) {
+      for (std::size_t i = 1; i < keys.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+          if (keys[i].text == keys[j].text) note(keys[i]);
+    } else {
+      std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return a.text != b.text ? a.text < b.text : a.offset < b.offset;
+      });
+      for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i].text == keys[i - 1].text) note(keys[i]);
+    }
+    if (repeat) fail_at(repeat->offset - 1, "the key \"" + std::string(repeat->text) + "\" is given twice");
   }
 
   // One member: key, ":" and value (a container value stays open).

@@ -54,6 +54,17 @@ TEST(SheetJson, StrictJsonIsRefusedWithItsPlace) {
   }
 }
 
+TEST(SheetJson, KeysGivenTwiceAreFoundInLargeObjectsAndThroughEscapes) {
+  std::string text = "{";
+  for (int i = 0; i < 100; ++i) text += "\"k" + std::to_string(i) + "\": " + std::to_string(i) + ",\n";
+  text += "\"k\\u0035\": 0, \"k7\": 1}";
+  std::string error;
+  EXPECT_FALSE(read(text, error));
+  EXPECT_EQ(error, "line 101, column 1: the key \"k5\" is given twice") << "the first repeat in the text";
+  EXPECT_FALSE(read("{\"a\": 1, \"\\u0061\": 2}", error));
+  EXPECT_EQ(error, "line 1, column 10: the key \"a\" is given twice");
+}
+
 TEST(SheetJson, NestingIsBoundedWithoutDeepCalls) {
   // Twelve thousand levels in 24 KB: refused at the bound, at once.
   const std::string deep = std::string(12000, '[') + std::string(12000, ']');
