@@ -46,10 +46,11 @@ int main() {
     std::cerr << "kovo-sheet: " << *error << "\n" << usage_text();
     return 2;
   }
-  if (line.help || (line.actions.empty() && !line.window)) {
+  if (line.help) {
     std::cout << usage_text();
-    return line.help ? 0 : 2;
+    return 0;
   }
+  line.window = shows_window(line);
   Application app;
   app.list_separator = locale_list_separator();
   HostWindow window;
@@ -62,7 +63,10 @@ int main() {
   window.attach(api, session);
   services.on_status([&window](const std::string&) { window.refresh(); });
   int status = session.run(line);
-  if (status == 0 && line.window) window.show();
+  if (status == 0 && line.window) {
+    if (!app.active_book()) app.new_workbook();
+    window.show();
+  }
   host.close_all();
   std::cout.flush();
   return status;

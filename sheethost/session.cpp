@@ -37,7 +37,8 @@ std::string command_list(Registry& registry) {
 }  // namespace
 
 std::string usage_text() {
-  return "usage: kovo-sheet [--addin XLL]... [--open BOOK.json | --open SHEET.csv] [--sheet NAME]\n"
+  return "usage: kovo-sheet [BOOK.json]            (opens the window)\n"
+         "       kovo-sheet [--addin XLL]... [--open BOOK.json | --open SHEET.csv] [--sheet NAME]\n"
          "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc] [--save BOOK.json | OUT.csv]\n"
          "                  [--export OUT.csv] [--print] [--trace]\n"
          "       further options: --import (as --open), --install-addin XLL, --remove-addin XLL, --menus,\n"
@@ -62,6 +63,11 @@ std::optional<std::string> parse_command_line(const std::vector<std::string>& ar
       out.help = true;
       continue;
     }
+    if (!a.empty() && a.front() != '-') {
+      // A file named alone is opened, as a double-click on it would.
+      out.actions.push_back({Action::Kind::Open, a});
+      continue;
+    }
     const OptionInfo* option = nullptr;
     for (const auto& o : kOptions)
       if (a == o.name) option = &o;
@@ -74,6 +80,23 @@ std::optional<std::string> parse_command_line(const std::vector<std::string>& ar
     out.actions.push_back(std::move(action));
   }
   return std::nullopt;
+}
+
+bool shows_window(const CommandLine& line) {
+  if (line.window) return true;
+  if (line.help) return false;
+  for (const Action& action : line.actions)
+    switch (action.kind) {
+      case Action::Kind::Calc:
+      case Action::Kind::Save:
+      case Action::Kind::Export:
+      case Action::Kind::Print:
+      case Action::Kind::Menus:
+      case Action::Kind::InstallAddin:
+      case Action::Kind::RemoveAddin: return false;
+      default: break;
+    }
+  return true;
 }
 
 Session::Session(CApi& api, AddinLoader& addins, std::ostream& out, std::ostream& err)

@@ -28,6 +28,10 @@ struct CommandLine {
 // Reads the arguments (without the program name); the message says what is wrong.
 std::optional<std::string> parse_command_line(const std::vector<std::string>& args, CommandLine& out);
 std::string usage_text();
+// Whether the run opens the window: asked for with --window, or no option
+// of a batch run (calculate, save, export, print, list menus, install or
+// remove an add-in) was given.
+bool shows_window(const CommandLine& line);
 
 // Add-in files and their entry points, as the Windows layer loads them.
 class AddinLoader {

@@ -32,6 +32,25 @@ TEST(SheetCommandLine, OptionsAreReadInOrder) {
   EXPECT_EQ(*parse_command_line({"--frobnicate"}, line), "unknown option \"--frobnicate\"");
 }
 
+// A run opens the window unless it does batch work; a file named alone opens.
+TEST(SheetCommandLine, TheWindowOpensUnlessTheRunIsABatch) {
+  CommandLine line;
+  ASSERT_FALSE(parse_command_line({}, line));
+  EXPECT_TRUE(shows_window(line));
+  ASSERT_FALSE(parse_command_line({"--addin", "a.xll", "Report.json", "--run", "Kovo/Refresh"}, line));
+  ASSERT_EQ(line.actions.size(), 3u);
+  EXPECT_EQ(line.actions[1].kind, Action::Kind::Open);
+  EXPECT_EQ(line.actions[1].argument, "Report.json");
+  EXPECT_TRUE(shows_window(line));
+  for (const char* batch : {"--calc", "--print", "--menus"}) {
+    ASSERT_FALSE(parse_command_line({"Report.json", batch}, line));
+    EXPECT_FALSE(shows_window(line)) << batch;
+  }
+  ASSERT_FALSE(parse_command_line({"Report.json", "--save", "Out.json", "--window"}, line));
+  EXPECT_TRUE(shows_window(line)) << "--window asks for it whatever else is done";
+  EXPECT_EQ(*parse_command_line({"-x"}, line), "unknown option \"-x\"");
+}
+
 struct NoServices : HostServices, AddinServices {
   std::optional<std::string> clipboard_text() override { return std::nullopt; }
   bool set_clipboard_text(const std::string&) override { return false; }
