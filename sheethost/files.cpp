@@ -36,6 +36,7 @@ struct KindInfo {
 constexpr KindInfo kKinds[] = {
     {"json", FileKind::Workbook, "workbooks (.json)"},
     {"csv", FileKind::Csv, "sheets of comma-separated values (.csv)"},
+    {"xlsx", FileKind::Xlsx, "Excel workbooks (.xlsx, saved only)"},
     {"xlb", FileKind::Toolbars, "toolbar files (.xlb)"},
     {"xll", FileKind::Addin, "add-ins (.xll)"},
 };
@@ -193,6 +194,8 @@ std::optional<std::string> write_file_replacing(const std::string& path, const s
 
 LoadResult load_document(Application& app, const std::string& path) {
   const FileKind kind = file_kind(path);
+  if (kind == FileKind::Xlsx)
+    return {nullptr, path + ": Excel workbooks are saved here but not yet opened; open the report's .json workbook"};
   if (kind != FileKind::Workbook && kind != FileKind::Csv) return {nullptr, unknown_kind(path)};
   LoadResult result;
   try {
@@ -216,6 +219,7 @@ std::optional<std::string> save_document(Workbook& book, const std::string& path
       book.changed = false;
       return std::nullopt;
     case FileKind::Csv: return export_csv_file(book.active_sheet(), path);
+    case FileKind::Xlsx: return save_xlsx_file(book, path);
     default: return unknown_kind(path);
   }
 }

@@ -45,6 +45,7 @@ std::string print_sheet(const Sheet& sheet);
 enum class FileKind {
   Workbook,  // .json: a workbook in the host's own format
   Csv,       // .csv: one sheet of values and formulas
+  Xlsx,      // .xlsx: an Excel workbook (written)
   Toolbars,  // .xlb: toolbars
   Addin,     // .xll: an add-in
   Unknown,
@@ -57,8 +58,12 @@ std::string file_kinds_text();
 // caller's part); other kinds are refused with a message.
 LoadResult load_document(Application& app, const std::string& path);
 // Saves the workbook as its extension says: a workbook file (the book takes
-// that path), or the active sheet's values as CSV.
+// that path), an Excel workbook, or the active sheet's values as CSV.
 std::optional<std::string> save_document(Workbook& book, const std::string& path);
+// The workbook as an Excel workbook (.xlsx): every sheet's cells with
+// formulas and their last values, number formats, notes, hidden rows and
+// columns and their sizes, the selection, defined names, the active sheet.
+std::optional<std::string> save_xlsx_file(const Workbook& book, const std::string& path);
 // The sheet's values as CSV, whatever the file's name.
 std::optional<std::string> export_csv_file(const Sheet& sheet, const std::string& path);
 

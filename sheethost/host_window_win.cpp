@@ -269,7 +269,8 @@ void HostWindow::save(bool ask) {
   if (!book) return;
   std::string path = book->path();
   if (ask || path.empty() || file_kind(path) != FileKind::Workbook)
-    path = ask_file_name(true, L"Workbooks (*.json)\0*.json\0CSV (*.csv)\0*.csv\0", L"json");
+    path = ask_file_name(true, L"Workbooks (*.json)\0*.json\0Excel workbooks (*.xlsx)\0*.xlsx\0CSV (*.csv)\0*.csv\0",
+                         L"json");
   if (path.empty()) return;
   if (auto error = save_document(*book, path)) report(*error);
 }
