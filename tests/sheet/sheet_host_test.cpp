@@ -203,6 +203,22 @@ TEST_F(SheetHostTest, FailuresEndTheRunWithAClearMessage) {
   EXPECT_NE(refused.errors.find("xlAutoOpen answered 0"), std::string::npos) << refused.errors;
 }
 
+// A report calculated headless comes back as an Excel workbook.
+TEST_F(SheetHostTest, ABatchRunSavesAnExcelWorkbook) {
+  write("r.csv", "2,=A1*21\r\n");
+  const auto r = sheet("--addin " + q(xll()) + " --open " + q(path("r.csv")) + " --calc --save " + q(path("r.xlsx")));
+  ASSERT_EQ(r.exit_code, 0u) << r.errors;
+  const std::string bytes = read("r.xlsx");
+  ASSERT_GT(bytes.size(), 1000u);
+  EXPECT_EQ(bytes.substr(0, 2), "PK") << "a zip package";
+  EXPECT_NE(bytes.find("xl/worksheets/sheet1.xml"), std::string::npos);
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << "nothing left beside the target";
+  const auto reopened = sheet("--open " + q(path("r.xlsx")) + " --print");
+  EXPECT_EQ(reopened.exit_code, 1u);
+  EXPECT_NE(reopened.errors.find("not yet opened"), std::string::npos) << reopened.errors;
+}
+
 TEST_F(SheetHostTest, RegistrationThroughAutoRegisterAndTheMenuListing) {
   write("m.csv", "1\r\n");
   const auto r = sheet("--addin " + q(xll()) + " --menus --import " + q(path("m.csv")) + " --run TxLate");
