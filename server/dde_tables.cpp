@@ -69,14 +69,20 @@ std::string_view command_arguments(std::string_view command) {
   return command.substr(open + 1, close - open - 1);
 }
 
+std::optional<std::size_t> find_noshow(std::string_view command) {
+  constexpr std::string_view kNoShow = "NOSHOW";
+  for (std::size_t at = 0; at + kNoShow.size() <= command.size(); ++at)
+    if (starts_with_nocase(command.substr(at), kNoShow)) return at;
+  return std::nullopt;
+}
+
 bool command_is_quiet(std::string_view arguments) {
-  std::string upper_text(arguments);
-  for (auto& c : upper_text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const std::size_t at = upper_text.find("NOSHOW");
-  if (at == std::string::npos) return false;
-  const std::size_t eq = upper_text.find('=', at);
-  if (eq == std::string::npos) return false;
-  return std::atoi(upper_text.c_str() + eq + 1) != 0;
+  const auto at = find_noshow(arguments);
+  if (!at) return false;
+  const std::size_t eq = arguments.find('=', *at);
+  if (eq == std::string_view::npos) return false;
+  const std::string value(arguments.substr(eq + 1));
+  return std::atoi(value.c_str()) != 0;
 }
 
 }  // namespace kovo::server

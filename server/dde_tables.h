@@ -39,6 +39,15 @@ SplitItem split_item(std::string_view item);
 // last ")", or the whole command when either is missing or nothing follows "(".
 std::string_view command_arguments(std::string_view command);
 
+// Where "NOSHOW" (compared without regard to case) begins in a command, if
+// anywhere: the one test of it that the server and its clients share.
+std::optional<std::size_t> find_noshow(std::string_view command);
+
+// True when a command carries NOSHOW: clients send it as a synchronous
+// request whose item is the command (its answer is the command's result)
+// instead of an execute.
+inline bool sent_as_request(std::string_view command) { return find_noshow(command).has_value(); }
+
 // True when the upper-cased arguments hold "NOSHOW" followed by "=" and a
 // non-zero number.
 bool command_is_quiet(std::string_view arguments);

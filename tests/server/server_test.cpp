@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 #include "server_fixture.h"
 
 namespace {

@@ -97,7 +97,7 @@ TEST_F(ListsWindow, NoShowShowsNoBoxButTheFailureReachesTheResult) {
   // The caller reads the clipboard afterwards: a run without a user empties
   // it first, so that it never finds an earlier text there.
   set_clipboard_text("marker");
-  EXPECT_EQ(list("NoShow=1,NoClipboard=1,List=Years,Company=DEMO"), "'0\r\n'2008\r\n'2007\r\nKovoListDone\r\n");
+  EXPECT_EQ(list("NoShow=1,NoClipboard=1,MoreData=0,List=Years,Company=DEMO"), "'0\r\n'2008\r\n'2007\r\nKovoListDone\r\n");
   EXPECT_EQ(clipboard_text(), "");
   set_clipboard_text("marker");
   EXPECT_EQ(list("NoShow=1,NoClipboard=0,List=Dept,Company=ZZZ"), "Kovo [CYMA] No such company: - ZZZ\r\n")

@@ -18,8 +18,8 @@ namespace kovo::testing {
 
 class NestedCall {
  public:
-  NestedCall(ConnectorInProcess::InterfaceFn interface, ConnectorInProcess::VoidFn cleanup) {
-    interface_ = interface;
+  NestedCall(ConnectorInProcess::InterfaceFn call, ConnectorInProcess::VoidFn cleanup) {
+    interface_ = call;
     cleanup_ = cleanup;
     WNDCLASSA window_class{};
     window_class.lpfnWndProc = procedure;

@@ -60,7 +60,7 @@ Answer execute(const ConnectorLibrary& library, const std::string& command, bool
 }
 
 Answer request(const ConnectorLibrary& library, const std::string& text) {
-  if (!text.empty() && text.front() == '[' && !kovo::cli::sent_as_request(text))
+  if (!text.empty() && text.front() == '[' && !kovo::server::sent_as_request(text))
     return execute(library, text, false);
   const auto [name, arguments] = srv::split_item(text);
   const auto code = srv::find_item(name);
