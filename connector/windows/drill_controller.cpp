@@ -168,7 +168,15 @@ void DrillController::apply_view_options() {
                       settings_.sort_drill_absolute ? windows::SortKey::AbsoluteNumber : windows::SortKey::Number);
 }
 
-DrillOpening DrillController::open() {
+DrillOpening DrillController::open(const windows::DrillStart* start) {
+  if (start) {
+    settings_.drill_account = start->account.substr(0, kAccountFieldLimit);
+    settings_.drill_period = start->period.substr(0, kPeriodFieldLimit);
+    settings_.drill_year = trimmed(std::string_view(start->year).substr(0, kYearFieldLimit));
+    if (!trimmed(start->company).empty()) settings_.drill_company = start->company.substr(0, kCompanyFieldLimit);
+    if (!start->type.empty()) settings_.drill_type = is_revised_budget(start->type) ? kRevisedBudget : kBudget;
+    settings_.drill_date_range = false;
+  }
   DrillOpening opening;
   opening.revised = is_revised_budget(settings_.drill_type);
   opening.include_unposted = settings_.include_unposted != 0;

@@ -20,6 +20,7 @@
 #include "windows/drill_query.h"
 #include "windows/drill_rows.h"
 #include "windows/list_model.h"
+#include "windows/window_handoffs.h"
 #include "windows/segment_collector.h"
 #include "windows/window_services.h"
 
@@ -100,7 +101,9 @@ class DrillController {
   DrillKind kind() const;
   const ClipboardText& clipboard_text() const { return clipboard_; }
 
-  DrillOpening open();
+  // The window opens on the drill settings, or on the query another window
+  // handed it, which becomes the drill settings.
+  DrillOpening open(const windows::DrillStart* start = nullptr);
 
   // "Drill By" chose another entry: the filter fields it enables.
   FilterGroup select_drill_by(int index);

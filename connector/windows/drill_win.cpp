@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <any>
 #include <string>
 
 #include "entry/connector_win.h"
@@ -32,7 +33,7 @@ class DrillWindow : public ConnectorDialog, public drill::DrillDisplay {
     down_ = LoadBitmapA(connector_module(), MAKEINTRESOURCEA(IDB_DRILL_DOWN));
     attach_list(IDC_DRILL_LIST, list_);
     list_.on_activate([this](std::size_t row) { controller_.row_activated(row); });
-    show_opening(controller_.open());
+    show_opening(controller_.open(std::any_cast<DrillStart>(&start())));
   }
 
   void on_command(int control, int notification) override {

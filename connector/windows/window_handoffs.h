@@ -29,6 +29,14 @@ struct PeriodWizardResult {
   std::string from, to;  // dates as the transaction requests read them
 };
 
+// The drill-down window opened by another window on a selection of its own
+// (the account enquiry's To Drill): the query it starts with instead of the
+// last drill's. The date range, if any, follows from the period again.
+struct DrillStart {
+  std::string account, period, year, company;
+  std::string type;  // "Budget" or "Revised Budget"; empty keeps the last drill's
+};
+
 // Commands the drill-down window takes from other windows.
 inline constexpr int kDrillRecordCount = 1075;        // the count (value) in "Record Count:"
 inline constexpr int kDrillSegmentColumns = 1084;     // rebuild the list's columns for the segment view

@@ -18,7 +18,7 @@
 #include "demo_ledger.h"
 #include "program_runner.h"
 #include "resources/resource_ids.h"
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 #include "server_fixture.h"
 #include "sheet_runner.h"
 

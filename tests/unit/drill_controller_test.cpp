@@ -420,6 +420,29 @@ TEST_F(DrillControllerTest, ButtonsThatHandOffToOtherWindows) {
   EXPECT_TRUE(window.closed);
 }
 
+TEST_F(DrillControllerTest, AnotherWindowOpensItOnItsOwnSelection) {
+  // An explicit date range of the last drill does not outlive a selection
+  // that names its own period.
+  controller->wizard_dates("1May08", "11May08");
+  ASSERT_TRUE(settings().drill_date_range);
+  windows::DrillStart start;
+  start.account = "4000-10";
+  start.period = "Year to Date";
+  start.year = "2008";
+  start.company = "A";
+  start.type = "Revised Budget";
+  const DrillOpening opened = controller->open(&start);
+  EXPECT_EQ(opened.account, "4000-10");
+  EXPECT_EQ(opened.period, "Year to Date");
+  EXPECT_EQ(opened.year, "2008");
+  EXPECT_TRUE(opened.revised);
+  EXPECT_FALSE(settings().drill_date_range);
+  controller->select_drill_by(2);
+  controller->drill(fields(opened.account, opened.period, opened.company));
+  EXPECT_EQ(controller->record_count(), 3u) << "January to May, not the wizard's days of May";
+  EXPECT_EQ(display.total, "(1,100.00)");
+}
+
 TEST(TrxFieldsController, OptionsOfTheDrillDown) {
   Settings s;
   RecordingWindow window;
