@@ -207,8 +207,7 @@ BuiltList build_list(std::string_view request, ListForm form, SegmentValueCache&
   if (!needs_company(request)) {
     switch (*fixed_list_number(request)) {
       case kBwbHeaders:
-        built.list = items_of({"ACCOUNT", "DESCRIPTION", "ORIGIN", "1", "2", "3", "4", "5", "6", "7", "8", "9",
-                               "10", "11", "12", "13"});
+        built.list = items_of({budget::kHeadings.begin(), budget::kHeadings.end()});
         built.list.one_row = true;
         break;
       case kGrants: break;
