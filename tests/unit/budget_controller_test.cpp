@@ -71,6 +71,7 @@ class BudgetControllerTest : public kovo::testing::LedgerTest {
       "accounts":[{"code":"4000-10","description":"Sales","type":"400"}],
       "balances":[{"account":"4000-10","year":2008,"budget":[5,5,5,5,5,5,5,5,5,5,5,5]}])")));
     settings().company = "A";
+    settings().budget_company.clear();
     changed_companies.clear();
     on_balances_changed([](std::string_view id) { changed_companies.emplace_back(id); });
   }

@@ -334,7 +334,7 @@ TEST_F(BudgetLedgerTest, WglRefusalsWriteNothing) {
   EXPECT_PRED2(contains, ask(126, "1;4000-*;Month 3;A;2008;B"), "Invalid account code found:");
   EXPECT_PRED2(contains, ask(126, "abc;4000-10;Month 3;A;2008;B"), "Invalid amount found:");
   EXPECT_PRED2(contains, ask(126, "1;4000-10;Month 3;Q;2008;B"), "No such company");
-  for (const char* period : {"Quarter 1", "Year to Date", "Month 3 Last Year", "This Year", "Half Year 1"})
+  for (const char* period : {"Quarter 1", "Year to Date", "Month 3 Last Year", "This Year", "Last Quarter"})
     EXPECT_PRED2(contains, ask(126, std::string("1;4000-10;") + period + ";A;2008;B"),
                  "Only a single period can be written:")
         << period;
@@ -358,10 +358,14 @@ TEST_F(BudgetLedgerTest, KilledWriterLeavesEveryRecordOldOrNew) {
   recman::btrcall(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
   std::mt19937 random(7);
   for (int round = 0; round < 6; ++round) {
+    int runs[2];
+    ASSERT_EQ(pipe(runs), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      // Each run writes the same figure into all 13 periods of both accounts.
+      close(runs[0]);
+      // Each run writes the same figure into all 13 periods of both accounts
+      // and says so through the pipe.
       for (int run_number = 1;; ++run_number) {
         const std::string v = std::to_string(round * 1000 + run_number);
         std::string block = "ACCOUNT";
@@ -371,12 +375,18 @@ TEST_F(BudgetLedgerTest, KilledWriterLeavesEveryRecordOldOrNew) {
           for (int p = 1; p <= 13; ++p) block += "\t" + v;
         }
         run(block);
+        if (write(runs[1], "r", 1) != 1) _exit(4);
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(40 + random() % 80));
+    close(runs[1]);
+    // Once the writer has finished a run, it is killed at some point of a later one.
+    char done = 0;
+    ASSERT_EQ(read(runs[0], &done, 1), 1) << "round " << round;
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % 25));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    close(runs[0]);
     ASSERT_TRUE(WIFSIGNALED(status));
     recman::btrcall(recman::kStop, nullptr, nullptr, &none, nullptr, 0, 0);
     for (const char* code : {"400010", "400020"}) {
