@@ -2,9 +2,11 @@
 // small ledger, and writers killed in the middle of a run.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -349,6 +351,7 @@ TEST_F(BudgetLedgerTest, WglRefusalsWriteNothing) {
   EXPECT_PRED2(contains, ask(126, "1;4000-10;Month 1;L;2007;R"), "Using budget transactions");
 }
 
+#ifndef _WIN32
 // A writer process killed again and again in the middle of its runs: every
 // record it touched holds one run's figures whole, its amounts to date and
 // total agree with its periods, and the records it did not touch are as built.
@@ -404,5 +407,7 @@ TEST_F(BudgetLedgerTest, KilledWriterLeavesEveryRecordOldOrNew) {
   }
   EXPECT_NE(balance("A", "400010", 2008).budget[0].first, 100) << "the writer made progress";
 }
+
+#endif
 
 }  // namespace
