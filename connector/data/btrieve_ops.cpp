@@ -87,8 +87,7 @@ int BtrvInsert(PositionBlock* block, void* data, std::uint16_t* length, void* ke
   return BtrvCheckStatus(status, status ? static_cast<const char*>(key) : nullptr);
 }
 
-int BtrvUpdate(PositionBlock* block, void* data, void* key, int key_number) {
-  std::uint16_t length = kRecordBufferSize;
+int BtrvUpdate(PositionBlock* block, void* data, void* key, int key_number, std::uint16_t length) {
   const int status = BtrvCall(3, block, data, &length, key, static_cast<std::int8_t>(key_number));
   return BtrvCheckStatus(status, status ? static_cast<const char*>(key) : nullptr);
 }

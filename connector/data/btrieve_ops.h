@@ -39,7 +39,10 @@ int BtrvOpenFile(const char* path, PositionBlock* block, const char* owner, int 
                  const void* spare_company);
 int BtrvCloseFile(PositionBlock* block);
 int BtrvInsert(PositionBlock* block, void* data, std::uint16_t* length, void* key, int key_number);
-int BtrvUpdate(PositionBlock* block, void* data, void* key, int key_number);
+// The data length is the record buffer's unless the caller names the
+// record's own (data must hold that many bytes).
+int BtrvUpdate(PositionBlock* block, void* data, void* key, int key_number,
+               std::uint16_t length = kRecordBufferSize);
 int BtrvDelete(PositionBlock* block);
 int BtrvGetEqual(PositionBlock* block, unsigned char** record, void* key, int key_number);
 int BtrvGetNext(PositionBlock* block, unsigned char** record, unsigned char** key, int key_number);

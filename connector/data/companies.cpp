@@ -373,6 +373,11 @@ Slot slot_of(FileKind kind) {
   }
 }
 
+void close_company_file(CompanyContext& c, FileKind kind) {
+  const Slot slot = slot_of(kind);
+  if (slot != Slot::Count) close_slot(c, slot);
+}
+
 int open_company_file(CompanyContext& c, FileKind kind, int mode) {
   const Slot slot = slot_of(kind);
   if (slot == Slot::Count) return 1;

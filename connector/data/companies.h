@@ -109,6 +109,9 @@ std::size_t company_count();
 // default) with the name-choice rules of each kind. 0 or a failure.
 int open_company_file(CompanyContext& company, layout::FileKind kind, int mode = -2);
 Slot slot_of(layout::FileKind kind);
+// Closes the file of a kind when its slot is open; the next
+// open_company_file opens it afresh.
+void close_company_file(CompanyContext& company, layout::FileKind kind);
 
 // 8 when one of the probe files opens for the company, 7 otherwise; kept as
 // the data version of the connector.

@@ -423,6 +423,38 @@ std::array<double, kPeriods> balance_amounts(View rec, AmountSet set, bool secon
   return out;
 }
 
+namespace {
+std::size_t budget_base(AmountSet set) {
+  return set == AmountSet::Actual ? balance::kActual : set == AmountSet::Budget ? balance::kBudget : balance::kRevised;
+}
+Field budget_total_field(AmountSet set) {
+  return set == AmountSet::Revised ? balance::kRevisedTotal : balance::kBudgetTotal;
+}
+}  // namespace
+
+std::optional<BudgetFields> balance_budget(View rec, AmountSet set) {
+  if (set == AmountSet::Actual || !fits(rec, kBalanceNeededLength)) return std::nullopt;
+  BudgetFields out;
+  decode_pairs(rec, budget_base(set), out.pairs);
+  const Field total = budget_total_field(set);
+  if (fits(rec, total.offset + total.width)) out.total = decode_packed(at(rec, total));
+  return out;
+}
+
+bool put_balance_budget(std::span<std::uint8_t> rec, AmountSet set, const BudgetFields& fields) {
+  if (set == AmountSet::Actual || rec.size() < kBalanceNeededLength) return false;
+  const std::size_t base = budget_base(set);
+  for (int p = 0; p < kPeriods; ++p) {
+    const std::size_t off = base + balance::kPairSize * p;
+    encode_packed(fields.pairs[p].first, rec.subspan(off, 8));
+    encode_packed(fields.pairs[p].second, rec.subspan(off + 8, 8));
+  }
+  const Field total = budget_total_field(set);
+  if (fields.total && rec.size() >= total.offset + total.width)
+    encode_packed(*fields.total, rec.subspan(total.offset, total.width));
+  return true;
+}
+
 double balance_opening(View rec) {
   return fits(rec, balance::kOpening.offset + balance::kOpening.width) ? decode_packed(at(rec, balance::kOpening))
                                                                         : 0.0;

@@ -180,6 +180,24 @@ enum class AmountSet { Actual, Budget, Revised };
 std::array<double, kPeriods> balance_amounts(View record, AmountSet set, bool second);
 double balance_opening(View record);
 
+// The largest amount a packed field holds: 15 digits, two of them decimals.
+inline constexpr double kMaxPackedAmount = 9999999999999.99;
+
+// One budget of a balance record as stored: each period's pair (the
+// period's amount, the amounts to date) and the budget's year total, which
+// records shorter than the full layout do not hold.
+struct BudgetFields {
+  std::array<AmountPair, kPeriods> pairs{};
+  std::optional<double> total;
+};
+// The original (AmountSet::Budget) or revised budget of a record; nothing
+// for a record too short for the pairs.
+std::optional<BudgetFields> balance_budget(View record, AmountSet set);
+// Writes a budget into a record as read, in place: every other byte stays as
+// it was. The total is written when the record holds it. False when the
+// record is too short for the pairs.
+bool put_balance_budget(std::span<std::uint8_t> record, AmountSet set, const BudgetFields& fields);
+
 // ---------------------------------------------------------------- keys
 
 // What create (14) is given for each file: record length and keys.

@@ -34,8 +34,6 @@ int split_arguments(std::string_view text, std::size_t min_count, std::size_t ma
   return kOk;
 }
 
-namespace {
-
 double rounding_step(int choice) {
   static constexpr double kSteps[] = {0.01, 0.1, 1, 10, 100, 1000, 10000, 100000, 1000000};
   return choice >= 1 && choice <= 9 ? kSteps[choice - 1] : 0.0;
@@ -44,8 +42,6 @@ double rounding_step(int choice) {
 double scaling_divisor(int choice) {
   return choice >= 1 && choice <= 7 ? std::pow(10.0, choice) : 1.0;
 }
-
-}  // namespace
 
 std::string general_number(double value) {
   char text[64];

@@ -37,6 +37,12 @@ struct RequestFields {
 int split_arguments(std::string_view text, std::size_t min_count, std::size_t max_count,
                     RequestFields& out);
 
+// The "Rounding" setting's step (1 = 0.01 ... 9 = 1000000; 0 for no
+// rounding) and the "Scaling" setting's divisor (1 = 10 ... 7 = 10000000;
+// 1 otherwise).
+double rounding_step(int choice);
+double scaling_divisor(int choice);
+
 // Result writers. Each replaces the result text.
 void write_number(double value, const Settings& s, std::string& result);
 void write_no_accounts(const Settings& s, std::string& result);

@@ -237,6 +237,24 @@ void ConnectorDialog::empty_clipboard() {
   CloseClipboard();
 }
 
+ClipboardText ConnectorDialog::clipboard_text() {
+  if (!OpenClipboard(connector_main_window())) return {kClipboardNotOpened, {}};
+  ClipboardText out;
+  if (HANDLE data = GetClipboardData(CF_TEXT); !data) {
+    out.failure = kClipboardEmpty;
+  } else if (const auto* bytes = static_cast<const char*>(GlobalLock(data)); !bytes) {
+    out.failure = kClipboardNotLocked;
+  } else {
+    // The text ends at its terminator, and never beyond the block.
+    const SIZE_T size = GlobalSize(data);
+    const void* end = std::memchr(bytes, '\0', size);
+    out.text.assign(bytes, end ? static_cast<std::size_t>(static_cast<const char*>(end) - bytes) : size);
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return out;
+}
+
 bool ConnectorDialog::save_settings() {
   const LifecycleHooks& hooks = lifecycle_hooks();
   return hooks.save_settings && hooks.save_settings();

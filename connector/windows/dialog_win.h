@@ -62,6 +62,7 @@ class ConnectorDialog : public WindowServices {
           int automation_answer = kNoAutomationAnswer) override;
   bool put_clipboard(std::string_view text) override;
   void empty_clipboard() override;
+  ClipboardText clipboard_text() override;
   bool save_settings() override;
   void hand_back(std::string text) override;
   void open_window(Slot kind, std::any start = {}) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <span>
 
 #include "data/companies.h"
 #include "entry/messages.h"
@@ -11,6 +12,7 @@
 #include "specifier/account_code.h"
 #include "specifier/account_specifier.h"
 #include "specifier/text_util.h"
+#include "windows/budget_block.h"
 
 namespace kovo::lists {
 namespace {
@@ -20,11 +22,15 @@ std::string_view trimmed(std::string_view s) {
   return specifier::trim_right(s);
 }
 
-ListText items_of(std::initializer_list<std::string_view> items, ItemStyle style = ItemStyle::Quoted) {
+ListText items_of(std::span<const std::string_view> items, ItemStyle style = ItemStyle::Quoted) {
   ListText list;
   list.style = style;
   for (const auto item : items) list.entries.push_back({std::string(item), {}, false});
   return list;
+}
+
+ListText items_of(std::initializer_list<std::string_view> items, ItemStyle style = ItemStyle::Quoted) {
+  return items_of(std::span<const std::string_view>(items.begin(), items.size()), style);
 }
 
 ListText periods_list(ListForm form) {
@@ -207,8 +213,7 @@ BuiltList build_list(std::string_view request, ListForm form, SegmentValueCache&
   if (!needs_company(request)) {
     switch (*fixed_list_number(request)) {
       case kBwbHeaders:
-        built.list = items_of({"ACCOUNT", "DESCRIPTION", "ORIGIN", "1", "2", "3", "4", "5", "6", "7", "8", "9",
-                               "10", "11", "12", "13"});
+        built.list = items_of(budget::kHeadings);
         built.list.one_row = true;
         break;
       case kGrants: break;

@@ -25,6 +25,17 @@ class FillWork {
   virtual bool stopped() const = 0;
 };
 
+// The clipboard's plain text, or why there is none: message 49 (the
+// clipboard could not be opened), 50 (it holds no text) or 51 (its text
+// could not be locked).
+struct ClipboardText {
+  int failure = 0;
+  std::string text;
+};
+inline constexpr int kClipboardNotOpened = 49;
+inline constexpr int kClipboardEmpty = 50;
+inline constexpr int kClipboardNotLocked = 51;
+
 class WindowServices {
  public:
   virtual ~WindowServices() = default;
@@ -41,6 +52,7 @@ class WindowServices {
   // put there. empty_clipboard leaves it empty.
   virtual bool put_clipboard(std::string_view text) = 0;
   virtual void empty_clipboard() = 0;
+  virtual ClipboardText clipboard_text() { return {kClipboardNotOpened, {}}; }
 
   // Writes the connector's settings to the settings store.
   virtual bool save_settings() = 0;

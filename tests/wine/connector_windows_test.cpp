@@ -48,7 +48,8 @@ TEST_F(ConnectorWindows, AnAutomatedWindowThisBuildLacksIsAFailureNotASuccess) {
   int status = -1;
   EXPECT_EQ(call(codes::kChart, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - CHARTCOPY");
   EXPECT_EQ(status, kovo::kStatusNotProcessed);
-  EXPECT_EQ(call(codes::kBudget, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - BUDGET");
+  EXPECT_EQ(call(codes::kInquire, "NoShow=1", &status),
+            "Kovo [CYMA] The command/request was not processed - ACCOUNT_INQUIRE");
   EXPECT_EQ(status, kovo::kStatusNotProcessed);
   EXPECT_EQ(call(codes::kDataPreload, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - TURBO")
       << "the preload runs without a window, and it is not built either";

@@ -1,7 +1,7 @@
 // kovo-cli: sends requests and window commands to a connector library the
 // way the server does, and prints each answer with its status.
 //
-//   kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [REQUEST ...]
+//   kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--clipboard FILE] [REQUEST ...]
 //
 // Requests are written as the add-in sends them ("GL;1000-?;This Month;DEMO",
 // "[SETUP(NoShow=1,Company=DEMO)]"); without any on the command line they are
@@ -11,12 +11,15 @@
 // With --dde the lines go to the running server (started when needed) on the
 // topic (LEDRA5 unless named; Kovo for the generic topic) instead of a
 // library loaded here; bracketed commands carrying NOSHOW travel as requests
-// in both modes, as the add-in sends them.
+// in both modes, as the add-in sends them. --clipboard puts the file's text
+// on the clipboard first, as a user copies a block of cells for the budget
+// write-back.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <iostream>
@@ -103,6 +106,36 @@ void print(const Answer& answer, bool value_only) {
   std::fflush(stdout);
 }
 
+// The file's bytes as the clipboard's plain text.
+bool put_on_clipboard(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::string text;
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+  std::fclose(file);
+  if (text.find('\0') != std::string::npos) return false;
+  // Data set while the clipboard has no owner window may be refused.
+  HWND owner = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (!OpenClipboard(owner)) {
+    if (owner) DestroyWindow(owner);
+    return false;
+  }
+  EmptyClipboard();
+  bool put = false;
+  if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    if (void* bytes = GlobalLock(block)) {
+      std::memcpy(bytes, text.c_str(), text.size() + 1);
+      GlobalUnlock(block);
+      put = SetClipboardData(CF_TEXT, block) != nullptr;
+    }
+    if (!put) GlobalFree(block);
+  }
+  CloseClipboard();
+  if (owner) DestroyWindow(owner);
+  return put;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,12 +151,19 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--library" && i + 1 < argc) library_path = argv[++i];
     else if (arg == "--value") value_only = true;
+    else if (arg == "--clipboard" && i + 1 < argc) {
+      if (!put_on_clipboard(argv[++i])) {
+        std::fprintf(stderr, "kovo-cli: cannot put %s on the clipboard\n", argv[i]);
+        return 2;
+      }
+    }
     else if (arg == "--timeout" && i + 1 < argc) timeout_ms = static_cast<DWORD>(std::max(1, std::atoi(argv[++i]))) * 1000;
     else if (arg == "--dde") {
       over_dde = true;
       if (i + 1 < argc && srv::find_topic(argv[i + 1])) topic = argv[++i];
     } else if (arg == "--help") {
-      std::puts("usage: kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [REQUEST ...]");
+      std::puts("usage: kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--clipboard FILE] "
+                "[REQUEST ...]");
       return 0;
     } else requests.push_back(arg);
   }
