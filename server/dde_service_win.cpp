@@ -2,8 +2,10 @@
 // turns each transaction into one call of the service, and the release of
 // every handle at shutdown.
 #include <windows.h>
+#include <dde.h>
 #include <ddeml.h>
 
+#include <optional>
 #include <vector>
 
 #include "server/dde_tables.h"
@@ -74,7 +76,32 @@ HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
 // unreliable under Wine.)
 bool connector_busy() { return app().connector_depth > 0; }
 
+std::optional<CONVINFO> conversation_info(ConversationId conversation) {
+  CONVINFO info{};
+  info.cb = sizeof info;
+  if (!DdeQueryConvInfo(reinterpret_cast<HCONV>(conversation), QID_SYNC, &info)) return std::nullopt;
+  return info;
+}
+
 }  // namespace
+
+// A conversation the DDE library no longer knows is gone too.
+bool WindowsHost::partner_gone(ConversationId conversation) const {
+  const auto info = conversation_info(conversation);
+  return !info || !IsWindow(info->hwndPartner);
+}
+
+// The server's side of a conversation is ended as when its client ends it:
+// its window gets the client's WM_DDE_TERMINATE, and the library tells the
+// callback (XTYP_DISCONNECT) and releases the conversation. DdeDisconnect
+// would not do: Wine does not end a server's side with it.
+void WindowsHost::end_conversation(ConversationId conversation) {
+  const auto info = conversation_info(conversation);
+  if (info && IsWindow(info->hwnd))
+    SendMessageA(info->hwnd, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(info->hwndPartner), 0);
+}
+
+void WindowsHost::log(std::string_view line) { log_line(line); }
 
 HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                               ULONG_PTR, ULONG_PTR) {
@@ -98,7 +125,10 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
       if (connector_busy()) return nullptr;
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
-      if (connector_busy()) return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
+      if (connector_busy()) {
+        log_line("execute refused: the connector is busy");
+        return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
+      }
       return run_execute(conversation, hsz1, data);
     default:
       return nullptr;
