@@ -52,8 +52,7 @@ HDDEDATA answer_request(HCONV conversation, HSZ topic, HSZ item, UINT format) {
     item_read = std::string_view(item_text, strnlen(item_text, kMaxItemLength));
   const std::string answer =
       a.service.request(topic_of(topic), reinterpret_cast<ConversationId>(conversation), item_read);
-  return DdeCreateDataHandle(a.dde_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(answer.c_str())),
-                             static_cast<DWORD>(answer.size() + 1), 0, item, format ? format : CF_TEXT, 0);
+  return answer_handle(conversation, item, format, answer);
 }
 
 HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
@@ -160,6 +159,7 @@ bool start_dde_service() {
 void end_dde_service() {
   ServerApp& a = app();
   if (!a.dde_instance) return;
+  release_answers();
   auto check = [](bool done) {
     if (!done) show_server_message(kMsgDdeError);
   };

@@ -265,6 +265,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case kWaitingBoxMessage:
       show_waiting_boxes(window);
       return 0;
+    case kReleaseAnswersMessage:
+      release_answers();
+      return 0;
     case kStatusQueryMessage:
       return static_cast<LRESULT>(wparam == 1 ? a.service.function_count() : a.service.open_count());
     case WM_TIMER:

@@ -31,6 +31,8 @@ inline constexpr UINT kHelpMessage = 32767;
 inline constexpr UINT kStatusQueryMessage = WM_USER + 103;
 // Posted to itself when a box that waited for another may go up now.
 inline constexpr UINT kWaitingBoxMessage = WM_USER + 104;
+// Posted to itself when request answers have gone and their memory may go too.
+inline constexpr UINT kReleaseAnswersMessage = WM_USER + 105;
 // How often the server looks for conversations whose client is gone.
 inline constexpr UINT kLostConversationTimer = 1;
 inline constexpr UINT kLostConversationPeriodMs = 2000;
@@ -109,6 +111,11 @@ int show_server_message(int number, std::string_view detail = {}, UINT flags = M
 // DDE service (dde_service_win.cpp).
 bool start_dde_service();
 void end_dde_service();
+
+// Request answers (answer_release_win.cpp): the data handle of an answer,
+// and the release of the memory of the answers sent since the last release.
+HDDEDATA answer_handle(HCONV conversation, HSZ item, UINT format, const std::string& text);
+void release_answers();
 
 // Connector libraries (connectors_win.cpp).
 bool discover_installed_connectors();

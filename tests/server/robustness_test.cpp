@@ -3,6 +3,7 @@
 // running server.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <fstream>
 #include <memory>
@@ -44,10 +45,12 @@ std::size_t count_of(const std::string& text, const std::string& part) {
   return n;
 }
 
-// A client process of the tests' own that holds conversations until killed.
-class HoldingClient {
+// A client process of the tests' own (tests/helpers/dde_test_client_win.cpp).
+// This thread takes its messages while it waits for it: a connect asks every
+// window of the desktop, this process's too, and waits for each answer.
+class ClientProcess {
  public:
-  HoldingClient(const std::string& topic, int conversations) {
+  explicit ClientProcess(const std::string& arguments) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE write_end = nullptr;
     CreatePipe(&output_, &write_end, &inherit, 0);
@@ -57,31 +60,24 @@ class HoldingClient {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = write_end;
     startup.hStdError = write_end;
-    std::string line = "\"" + bin_folder() + "dde_test_client.exe\" hold " + topic + " " + std::to_string(conversations);
+    std::string line = "\"" + bin_folder() + "dde_test_client.exe\" " + arguments;
     CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process_);
     CloseHandle(write_end);
   }
-  ~HoldingClient() {
+  ~ClientProcess() {
     kill();
     CloseHandle(output_);
   }
-  // What it printed once it holds its conversations (it connects while this
-  // thread takes its messages: a connect asks every window of the desktop).
-  std::string wait_until_holding() {
-    std::string text;
-    wait_for(
-        [&] {
-          DWORD available = 0;
-          if (PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            std::string chunk(available, '\0');
-            DWORD read = 0;
-            ReadFile(output_, chunk.data(), available, &read, nullptr);
-            text.append(chunk.data(), read);
-          }
-          return text.find('\n') != std::string::npos || exited();  // "held N" and a line end
-        },
-        60000);
-    return text;
+  // Its output once a line ends in it (or it ended).
+  std::string wait_for_line(int timeout_ms = 60000) {
+    wait_for([&] { return take_output(), text_.find('\n') != std::string::npos || exited(); }, timeout_ms);
+    return text_;
+  }
+  // Its output once it ended by itself.
+  std::string wait_for_exit(int timeout_ms = 60000) {
+    wait_for([&] { return take_output(), exited(); }, timeout_ms);
+    take_output();
+    return text_;
   }
   bool exited() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
   // Dies as a crashing program does: no conversation is ended.
@@ -95,8 +91,18 @@ class HoldingClient {
   }
 
  private:
+  void take_output() {
+    DWORD available = 0;
+    while (PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+      std::string chunk(available, '\0');
+      DWORD read = 0;
+      if (!ReadFile(output_, chunk.data(), available, &read, nullptr) || read == 0) return;
+      text_.append(chunk.data(), read);
+    }
+  }
   HANDLE output_ = nullptr;
   PROCESS_INFORMATION process_{};
+  std::string text_;
 };
 
 class ServerUnderStress : public ::testing::Test {
@@ -116,8 +122,8 @@ class ServerUnderStress : public ::testing::Test {
 TEST_F(ServerUnderStress, ConversationsOfAClientThatDiedAreGivenBack) {
   ASSERT_TRUE(folder_.start());
   {
-    HoldingClient crashing("LEDRA5", 200);
-    ASSERT_EQ(crashing.wait_until_holding(), "held 200\r\n");
+    ClientProcess crashing("hold LEDRA5 200");
+    ASSERT_EQ(crashing.wait_for_line(), "held 200\r\n");
     EXPECT_EQ(folder_.status_count(), 200);
     crashing.kill();
   }
@@ -137,8 +143,8 @@ TEST_F(ServerUnderStress, TheCountComesBackWithoutWaitingForANewClient) {
   ASSERT_TRUE(folder_.start());
   Client alive;
   ASSERT_TRUE(alive.connect("Kovo", "LEDRA5"));
-  HoldingClient crashing("Kovo", 3);
-  ASSERT_EQ(crashing.wait_until_holding(), "held 3\r\n");
+  ClientProcess crashing("hold Kovo 3");
+  ASSERT_EQ(crashing.wait_for_line(), "held 3\r\n");
   EXPECT_EQ(folder_.status_count(), 4);
   crashing.kill();
   EXPECT_TRUE(wait_for([&] { return folder_.status_count() == 1; })) << folder_.status_count();
@@ -148,11 +154,8 @@ TEST_F(ServerUnderStress, TheCountComesBackWithoutWaitingForANewClient) {
 TEST_F(ServerUnderStress, AFloodOfRefusedCommandsNeverNestsBoxes) {
   ASSERT_TRUE(folder_.start());
   constexpr int kCommands = 10000;
-  const auto flood = run_program("\"" + bin_folder() + "dde_test_client.exe\" flood LEDRA5 " +
-                                     std::to_string(kCommands) + " \"[NOSUCH%d]\"",
-                                 {}, 120000);
-  ASSERT_EQ(flood.exit_code, 0u) << flood.output << flood.errors;
-  ASSERT_EQ(flood.output, "sent 10000 failed 0\r\n");
+  ClientProcess flood("flood LEDRA5 " + std::to_string(kCommands) + " \"[NOSUCH%d]\"");
+  ASSERT_EQ(flood.wait_for_exit(), "sent 10000 failed 0\r\n");
   ASSERT_FALSE(folder_.exited()) << "the server survived";
   // Answered at once, while the boxes that waited their turn still go by.
   Client client;
@@ -176,8 +179,52 @@ TEST_F(ServerUnderStress, AFloodOfRefusedCommandsNeverNestsBoxes) {
       << shown() << " shown, " << count_of(server_log(), "box not shown, one is up already")
       << " dropped";
   EXPECT_EQ(folder_.watcher().most_at_once(), 1u) << "never a box inside another";
-  for (const auto& box : folder_.watcher().boxes())
-    if (!box.text.empty()) EXPECT_EQ(box.text.rfind("The command sent is unknown to kovo - [NOSUCH", 0), 0u) << box.text;
+  for (const auto& box : folder_.watcher().boxes()) {
+    if (box.text.empty()) continue;
+    EXPECT_EQ(box.text.rfind("The command sent is unknown to kovo - [NOSUCH", 0), 0u) << box.text;
+  }
+}
+
+// The private memory of a process (under Wine its anonymous resident and
+// swapped memory).
+SIZE_T memory_of(DWORD process_id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id);
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  const BOOL read = process && GetProcessMemoryInfo(process, &counters, sizeof counters);
+  if (process) CloseHandle(process);
+  return read ? counters.PagefileUsage : 0;
+}
+
+// The handle the next moveable memory block of this process will get.
+HGLOBAL next_moveable_handle() {
+  HGLOBAL probe = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, 1);
+  GlobalFree(probe);
+  return probe;
+}
+
+TEST_F(ServerUnderStress, AnswersLeaveNoMemoryBehindOnEitherSide) {
+  ASSERT_TRUE(folder_.start());
+  Client client;
+  ASSERT_TRUE(client.connect("Kovo", "LEDRA5"));
+  // Answers of some 250 bytes (an item is at most 255 characters), so that
+  // what each one left behind would show.
+  const std::string arguments(240, 'x');
+  const auto ask_many = [&](int count) {
+    int answered = 0;
+    for (int i = 0; i < count; ++i)
+      answered += client.request_text("GL;" + arguments, kTimeout) == "code 100 [" + arguments + "]\r\n";
+    return answered;
+  };
+  ASSERT_EQ(ask_many(500), 500);
+  const SIZE_T server_before = memory_of(folder_.process_id());
+  const HGLOBAL client_before = next_moveable_handle();
+  ASSERT_EQ(ask_many(5000), 5000);
+  EXPECT_EQ(next_moveable_handle(), client_before) << "every block an answer arrived in was given back";
+  const SIZE_T server_after = memory_of(folder_.process_id());
+  ASSERT_GT(server_before, 0u);
+  EXPECT_LT(server_after, server_before + 1024 * 1024)
+      << "the server kept what it answered: " << server_before << " -> " << server_after << " bytes";
 }
 
 // A ledger of one company "CO" whose account 4000-10 shows this_month in
