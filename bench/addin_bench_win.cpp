@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench/bench_paths_win.h"
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 
 namespace {
 

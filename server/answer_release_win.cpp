@@ -26,7 +26,7 @@
 #include <cstring>
 #include <vector>
 
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 #include "server/server_win.h"
 
 namespace kovo::server {

@@ -117,6 +117,12 @@ void end_dde_service();
 HDDEDATA answer_handle(HCONV conversation, HSZ item, UINT format, const std::string& text);
 void release_answers();
 
+// Transactions that find a connector busy (busy_win.cpp): held back where
+// the DDE library delivers them again, else answered at once with text.
+bool can_hold_transactions();
+HDDEDATA busy_transaction(UINT type, HSZ item, UINT format, std::string_view text);
+std::string connector_busy_text();
+
 // Connector libraries (connectors_win.cpp).
 bool discover_installed_connectors();
 // Frees every loaded connector that agrees; false when one refused.

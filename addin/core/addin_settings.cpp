@@ -1,6 +1,7 @@
 #include "addin/core/addin_settings.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 
 #include "addin/core/request_text.h"
@@ -15,10 +16,13 @@ struct TextKey {
   std::string_view key;
   std::string AddinSettings::*member;
 };
+// How a number is read: the text and the default it replaces.
+using NumberReader = int (*)(const std::string& text, int fallback);
 struct NumberKey {
   std::string_view section;
   std::string_view key;
   int AddinSettings::*member;
+  NumberReader read;
 };
 
 constexpr TextKey kTextKeys[] = {
@@ -32,25 +36,42 @@ constexpr TextKey kTextKeys[] = {
     {kServerSection, "Path", &AddinSettings::server_path},
     {kServerSection, "Viewer", &AddinSettings::viewer},
 };
-constexpr NumberKey kNumberKeys[] = {
-    {kExcelSection, "Column Wise Zero Suppress", &AddinSettings::column_wise_zero_suppress},
-    {kExcelSection, "Save ToolBar", &AddinSettings::save_toolbar},
-    {kExcelSection, "DDE Time Out", &AddinSettings::dde_time_out},
-    {kExcelSection, "Create NGL Functions", &AddinSettings::create_ngl_functions},
-    {kExcelSection, "Create New Workbook", &AddinSettings::create_new_workbook},
-    {kExcelSection, "Auto-Attaching", &AddinSettings::auto_attaching},
-};
-
 // An integer as the profile functions read it: optional sign and digits, 0
 // for anything else; out-of-range values are held at the int's limits.
-int integer_of(const std::string& text) {
+int integer_of(const std::string& text, int) {
   const long long v = std::strtoll(text.c_str(), nullptr, 10);
   if (v > 0x7FFFFFFF) return 0x7FFFFFFF;
   if (v < -0x7FFFFFFF) return -0x7FFFFFFF;
   return static_cast<int>(v);
 }
 
+int timeout_of(const std::string& text, int fallback) { return static_cast<int>(timeout_from_text(text, fallback)); }
+
+constexpr NumberKey kNumberKeys[] = {
+    {kExcelSection, "Column Wise Zero Suppress", &AddinSettings::column_wise_zero_suppress, integer_of},
+    {kExcelSection, "Save ToolBar", &AddinSettings::save_toolbar, integer_of},
+    {kExcelSection, "DDE Time Out", &AddinSettings::dde_time_out, timeout_of},
+    {kExcelSection, "Create NGL Functions", &AddinSettings::create_ngl_functions, integer_of},
+    {kExcelSection, "Create New Workbook", &AddinSettings::create_new_workbook, integer_of},
+    {kExcelSection, "Auto-Attaching", &AddinSettings::auto_attaching, integer_of},
+};
+
 }  // namespace
+
+long long timeout_from_text(std::string_view text, long long previous) {
+  std::size_t i = 0, end = text.size();
+  while (i < end && text[i] == ' ') ++i;
+  while (end > i && text[end - 1] == ' ') --end;
+  if (i == end) return previous;
+  long long value = 0;
+  constexpr long long kMax = UINT32_MAX / 1000;
+  for (; i < end; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return previous;
+    value = value * 10 + (text[i] - '0');
+    if (value > kMax) return previous;
+  }
+  return value >= 1 ? value : previous;
+}
 
 bool AddinSettings::volatile_functions() const {
   return functions_dirty.empty() || std::toupper(static_cast<unsigned char>(functions_dirty[0])) != 'N';
@@ -66,7 +87,7 @@ AddinSettings read_settings(Profile& profile) {
   for (const auto& k : kTextKeys)
     if (profile.read(k.section, k.key, value)) s.*k.member = value;
   for (const auto& k : kNumberKeys)
-    if (profile.read(k.section, k.key, value)) s.*k.member = integer_of(value);
+    if (profile.read(k.section, k.key, value)) s.*k.member = k.read(value, s.*k.member);
   return s;
 }
 

@@ -44,6 +44,13 @@ struct AddinSettings {
   unsigned dde_time_out_ms() const { return static_cast<unsigned>(dde_time_out) * 1000u; }
 };
 
+// A time-out in whole seconds: digits only (blanks around allowed), at
+// least 1 and small enough for its milliseconds to fit 32 bits. Anything
+// else keeps the previous value. The Options dialog's field and the
+// settings file obey the same rule: a time-out of 0 would fail every
+// request, a negative or huge one would wrap into another.
+long long timeout_from_text(std::string_view text, long long previous);
+
 // Reads every key (absent keys take their defaults).
 AddinSettings read_settings(Profile& profile);
 // Writes every key.

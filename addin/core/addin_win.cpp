@@ -1,6 +1,6 @@
 // The add-in's entry points: opening and closing, registration, the add-in
-// manager's calls, the worksheet functions and the commands that only send a
-// command string to the server.
+// manager's calls and the worksheet functions. The commands run from the
+// command table (addin/tools/commands_win.cpp).
 #include "addin/core/addin_win.h"
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include "addin/core/conversations_win.h"
 #include "addin/core/excel_win.h"
 #include "addin/core/messages.h"
+#include "addin/core/procedures.h"
 #include "addin/core/request_text.h"
 #include "server/topics.h"
 
@@ -24,7 +25,6 @@ namespace {
 
 HINSTANCE g_module = nullptr;
 bool g_analysis_warning = false;
-bool g_toolbar_wanted = true;
 std::string g_toolbar_name;
 std::string g_module_name;
 
@@ -56,6 +56,17 @@ bool menu_present() {
 bool toolbar_present() {
   const Answer present = xl::call(xlfGetToolbar, {Oper::number(7), Oper::text(g_toolbar_name)});
   return present.ok() && present.value.is_bool();
+}
+
+// The toolbar, when present, is saved to its file or deleted, as the
+// settings now say: the Options dialog changes them for this session.
+void settle_toolbar() {
+  if (g_toolbar_name.empty() || !toolbar_present()) return;
+  const AddinSettings& s = settings();
+  if (s.toolbar_wanted() && s.save_toolbar == 1)
+    xl::call(xlfSaveToolbar, {Oper::text(g_toolbar_name), Oper::text(toolbar_file())});
+  else
+    xl::call(xlfDeleteToolbar, {Oper::text(g_toolbar_name)});
 }
 
 Answer register_row(int row) {
@@ -127,27 +138,23 @@ void set_manual_calculation() {
   xl::call(xlcOptionsCalculation, {Oper::number(3), Oper::boolean(true)});
 }
 
-bool send_word(std::string_view word, const XLOPER* list) {
-  std::string packed;
-  if (list) {
-    const auto p = pack_argument(xl::argument(list));
-    if (!p) return true;  // a cell of the list is not calculated yet
-    packed = *p;
+void exit_addin() {
+  const RegistrationTable& table = registration_table();
+  if (g_module_name.empty()) g_module_name = xl::addin_file_name();
+  for (int r = 0; r < kRegistrationRows; ++r) {
+    // The registration id, looked up by module and procedure (REGISTER would
+    // register the procedure again), then unregistered.
+    const Answer id = xl::call(xlfRegisterId, {Oper::text(g_module_name), Oper::counted(table.cell(r, kProcedure).counted())});
+    if (id.ok() && id.value.is_number()) xl::call(xlfUnregister, {id.value});
   }
-  conversations::send_command(command_string(word, packed));
-  return true;
+  closing_steps();
 }
 
 void closing_steps() {
   const RegistrationTable& table = registration_table();
   for (int r = 0; r < kRegistrationRows; ++r) xl::call(xlfSetName, {Oper::counted(table.cell(r, kFunctionText).counted())});
   if (menu_present()) xl::call(xlfDeleteMenu, {Oper::number(1), Oper::text(kMenuName)});
-  if (!g_toolbar_name.empty() && toolbar_present()) {
-    if (g_toolbar_wanted && settings().save_toolbar == 1)
-      xl::call(xlfSaveToolbar, {Oper::text(g_toolbar_name), Oper::text(toolbar_file())});
-    else
-      xl::call(xlfDeleteToolbar, {Oper::text(g_toolbar_name)});
-  }
+  settle_toolbar();
   conversations::end_all();
 }
 
@@ -207,51 +214,77 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 
 extern "C" void __stdcall SetExcel12EntryPt(void* entry) { xl::set_excel12_entry(entry); }
 
-extern "C" int __stdcall xlAutoOpen() {
-  AddinSettings& s = settings();
-  // 1, 2: the tables' counted texts and the add-in's own file name.
-  registration_table().recompute_lengths(true);
-  g_module_name = xl::addin_file_name();
-  // 3 to 5, 9, 10, 13, 15: every setting read with its default and written
-  // back, the list separator from the locale.
+namespace kovo::addin {
+namespace {
+
+// Every setting read with its default and the whole set written back, so
+// that the file always lists every key; the list separator is the user's
+// locale's when it gives one.
+void take_settings() {
   char separator[8] = {};
   GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, sizeof separator);
+  AddinSettings& s = settings();
   s = open_settings(settings_profile(), separator);
-  g_toolbar_wanted = s.toolbar_wanted();
   conversations::set_time_out_ms(s.dde_time_out_ms());
   conversations::set_server_path(s.server_path);
-  // 6: registration, non-volatile when "Functions Dirty" begins with N.
-  const bool volatile_functions = s.volatile_functions();
+}
+
+// Every procedure registered; with "Functions Dirty" off the functions are
+// non-volatile, and the analysis then warns that it sees only what Excel
+// recalculates.
+void register_procedures() {
+  const bool volatile_functions = settings().volatile_functions();
   registration_table().recompute_lengths(volatile_functions);
   g_analysis_warning = !volatile_functions;
   for (int r = 0; r < kRegistrationRows; ++r) register_row(r);
-  // 7: the report wizard's clipboard format.
+}
+
+// The menu goes before the help menu, and only once: a second opening in
+// the same session finds it there.
+void add_menu_once() {
+  if (menu_present()) return;
+  std::vector<std::string> texts;
+  for (const auto& row : menu_table())
+    for (const char* t : {row.text, row.command, row.shortcut, row.status, row.help}) texts.push_back(t);
+  xl::call(xlfAddMenu,
+           {Oper::number(1), Oper::text_array(kMenuRows, kMenuColumns, texts), Oper::text(settings().help_menu_text)});
+}
+
+void open_toolbar() {
+  // The string table keeps the toolbar's name behind a blank where its
+  // length byte once stood.
+  const std::string message = addin_message(kMsgToolbarName);
+  g_toolbar_name = message.empty() ? std::string() : message.substr(1);
+  if (settings().toolbar_wanted()) xl::call(xlcOpen, {Oper::text(toolbar_file())});
+}
+
+}  // namespace
+}  // namespace kovo::addin
+
+extern "C" int __stdcall xlAutoOpen() {
+  registration_table().recompute_lengths(true);
+  // REGISTER names the library by its file.
+  g_module_name = xl::addin_file_name();
+  take_settings();
+  register_procedures();
+  // The report wizard's tables travel on the clipboard in a format of their own.
   RegisterClipboardFormatA(std::string(kClipboardFormatName).c_str());
-  // 8: the menu, once, before the help menu.
-  if (!menu_present()) {
-    std::vector<std::string> texts;
-    for (const auto& row : menu_table())
-      for (const char* t : {row.text, row.command, row.shortcut, row.status, row.help}) texts.push_back(t);
-    xl::call(xlfAddMenu, {Oper::number(1), Oper::text_array(kMenuRows, kMenuColumns, texts), Oper::text(s.help_menu_text)});
-  }
-  // 10, 11: the toolbar.
-  {
-    const std::string message = addin_message(kMsgToolbarName);
-    g_toolbar_name = message.empty() ? std::string() : message.substr(1);
-  }
+  add_menu_once();
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof current, current);
-  if (g_toolbar_wanted) xl::call(xlcOpen, {Oper::text(toolbar_file())});
-  // 12: manual calculation.
+  open_toolbar();
+  // Requests are sent when the user asks, not whenever Excel recalculates.
   set_manual_calculation();
-  // 13, 14: the server's folder made current.
+  // A server that ran in an earlier session proves nothing about this one.
   conversations::clear_server_started();
+  // While connecting, the server's folder is current, so that the server
+  // started by name alone is found there; the caller's folder comes back.
+  const AddinSettings& s = settings();
   if (!s.server_path.empty()) SetCurrentDirectoryA(s.server_path.c_str());
-  // 16: DDE.
   const bool connected = conversations::start();
-  // 17: a new workbook when opened by hand.
+  // Opened by hand (not by the add-in manager), the add-in gives the user a
+  // workbook to start from.
   if (s.auto_attaching == 0 && s.create_new_workbook != 0) new_workbook_at_opening();
-  // 18.
   SetCurrentDirectoryA(current);
   return connected ? 1 : 0;
 }
@@ -283,12 +316,7 @@ extern "C" int __stdcall xlAutoRemove() {
   xl::call(xlcAlert, {Oper::text(addin_message(kMsgRemoved)), Oper::number(2)});
   write_setting(settings_profile(), kExcelSection, "Auto-Attaching", "0");
   settings().auto_attaching = 0;
-  if (!g_toolbar_name.empty() && toolbar_present()) {
-    if (g_toolbar_wanted && settings().save_toolbar == 1)
-      xl::call(xlfSaveToolbar, {Oper::text(g_toolbar_name), Oper::text(toolbar_file())});
-    else
-      xl::call(xlfDeleteToolbar, {Oper::text(g_toolbar_name)});
-  }
+  settle_toolbar();
   return 1;
 }
 
@@ -342,78 +370,15 @@ extern "C" LPXLOPER __stdcall OD(KOVO_ARGS7, LPXLOPER a8, LPXLOPER a9, LPXLOPER 
   return result;
 }
 
+// The specifier and up to 15 lists: 16 arguments, as registered.
 extern "C" LPXLOPER __stdcall BSpec(LPXLOPER spec, LPXLOPER l1, LPXLOPER l2, LPXLOPER l3, LPXLOPER l4, LPXLOPER l5,
                                     LPXLOPER l6, LPXLOPER l7, LPXLOPER l8, LPXLOPER l9, LPXLOPER l10, LPXLOPER l11,
-                                    LPXLOPER l12, LPXLOPER l13, LPXLOPER l14, LPXLOPER l15, LPXLOPER l16) {
+                                    LPXLOPER l12, LPXLOPER l13, LPXLOPER l14, LPXLOPER l15) {
   std::vector<Argument> lists;
-  for (LPXLOPER l : {l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, l11, l12, l13, l14, l15, l16})
+  for (LPXLOPER l : {l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, l11, l12, l13, l14, l15})
     if (l && (l->xltype & 0x0FFF) != xltypeMissing) lists.push_back(xl::argument(l));
   const auto result = bspec(xl::argument(spec), lists);
   if (!result) return xl::return_error(xlerrNA);
   return xl::return_text(*result);
 }
 
-// ------------------------------------------------------------------ commands
-
-namespace {
-// DrillDown and Inquire: the active cell's formula entered again, so that
-// its request reaches the server before the command.
-void reenter_active_cell() {
-  xl::call(xlcCalculation, {Oper::number(3)});
-  const Answer cell = xl::call(xlfActiveCell);
-  if (!cell.ok() || !cell.value.is_reference()) return;
-  const Answer formula = xl::call(xlfGetFormula, {cell.value});
-  if (formula.ok() && formula.value.is_text() && !formula.value.text().empty())
-    xl::call(xlcFormula, {formula.value, cell.value});
-}
-}  // namespace
-
-extern "C" int __stdcall Setup(LPXLOPER list) { return send_word("SETUP", list); }
-extern "C" int __stdcall Chart(LPXLOPER list) { return send_word("CHART", list); }
-extern "C" int __stdcall Passwords(LPXLOPER list) { return send_word("PASSWORD", list); }
-extern "C" int __stdcall PeriodW(LPXLOPER list) { return send_word("PERIODW", list); }
-extern "C" int __stdcall Budget(LPXLOPER list) {
-  xl::call(xlcCopy);
-  return send_word("BUDGET", list);
-}
-extern "C" int __stdcall KovoCom1(LPXLOPER list) { return send_word("KovoCOM1", list); }
-extern "C" int __stdcall KovoCom2(LPXLOPER list) { return send_word("KovoCOM2", list); }
-extern "C" int __stdcall KovoCom3(LPXLOPER list) { return send_word("KovoCOM3", list); }
-extern "C" int __stdcall KovoList(LPXLOPER list) { return send_word("KovoLIST", list); }
-extern "C" int __stdcall KovoDPL(LPXLOPER list) { return send_word("KovoDPL", list); }
-extern "C" int __stdcall KovoReset(LPXLOPER) { return send_word("KovoReset", nullptr); }
-extern "C" int __stdcall DrillDown(LPXLOPER list) {
-  reenter_active_cell();
-  return send_word("DRILLDOWN", list);
-}
-extern "C" int __stdcall Inquire(LPXLOPER list) {
-  reenter_active_cell();
-  return send_word("INQUIRE", list);
-}
-extern "C" int __stdcall KovoServer() {
-  conversations::send_command("[KovoSERVER]");
-  return 1;
-}
-extern "C" int __stdcall DLLHelp() {
-  conversations::send_command("[DLLHELP]");
-  return 1;
-}
-extern "C" int __stdcall ServerHelp() {
-  conversations::send_command("[SERVERHELP]");
-  return 1;
-}
-extern "C" int __stdcall SetTopic() {
-  conversations::send_command("[SETTOPIC]");
-  return 1;
-}
-extern "C" int __stdcall ExitKovo() {
-  const RegistrationTable& table = registration_table();
-  if (g_module_name.empty()) g_module_name = xl::addin_file_name();
-  for (int r = 0; r < kRegistrationRows; ++r) {
-    // The registration id, looked up by module and procedure, then unregistered.
-    const Answer id = xl::call(xlfRegister, {Oper::text(g_module_name), Oper::counted(table.cell(r, kProcedure).counted())});
-    if (id.ok() && id.value.is_number()) xl::call(xlfUnregister, {id.value});
-  }
-  closing_steps();
-  return 1;
-}

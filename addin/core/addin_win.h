@@ -1,7 +1,6 @@
 // The add-in's process-wide state and the services its commands share: the
-// settings, the registration table, the opening and closing steps, command
-// strings sent to the server, and the cursor procedure the report tools put
-// in front of a window's own.
+// settings, the registration table, the opening and closing steps, and the
+// cursor procedure the report tools put in front of a window's own.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +10,7 @@
 
 #include "addin/core/addin_settings.h"
 #include "addin/core/tables.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::addin {
 
@@ -34,13 +33,11 @@ HINSTANCE module_handle();
 // Calculation set to manual (CALCULATION 3 and OPTIONS.CALCULATION 3).
 void set_manual_calculation();
 
-// Sends "[WORD]" or "[WORD(packed list)]" on the generic conversation; the
-// list is packed from a command's CommandList argument (may be null).
-bool send_word(std::string_view word, const XLOPER* list);
-
 // The closing steps: names deleted, menu removed, toolbar handled, every
 // conversation ended.
 void closing_steps();
+// Every procedure of the table unregistered, then the closing steps.
+void exit_addin();
 
 // ExcelCursorProc in front of a window's own procedure, and taken away.
 void install_cursor_proc(HWND window);

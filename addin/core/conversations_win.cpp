@@ -5,7 +5,9 @@
 
 #include "addin/core/excel_win.h"
 #include "addin/core/messages.h"
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
+#include "ddeclient/server_start_win.h"
+#include "server/dde_tables.h"
 #include "server/topics.h"
 
 namespace kovo::addin::conversations {
@@ -15,7 +17,7 @@ namespace {
 struct Entry {
   std::string name;
   HSZ handle = nullptr;
-  HCONV conversation = nullptr;
+  dde::Conversation conversation;
 };
 
 struct State {
@@ -23,12 +25,16 @@ struct State {
   HSZ service = nullptr;
   std::vector<Entry> table;
   unsigned time_out_ms = 300000;
-  std::string server_path = "c:\\kovo\\";
-  bool server_started = false;
+  dde::ServerStart server;
   bool in_flight = false;
   bool evaluating = false;
   std::string last_error;
   Modes modes;
+  // Set when the server died under a request: the rest of that calculation
+  // fails at once instead of starting a server per cell. The spreadsheet's
+  // next turn through its message loop (or the user's next command) clears it.
+  bool server_lost = false;
+  UINT_PTR lost_timer = 0;
 };
 
 State& state() {
@@ -38,45 +44,59 @@ State& state() {
 
 HDDEDATA CALLBACK callback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
 
-// Notes the latest DDEML error; outside a worksheet function it is shown.
+// Notes the latest DDEML error, when there is one; outside a worksheet
+// function it is shown.
 void note_error() {
   State& s = state();
   const UINT code = s.instance ? DdeGetLastError(s.instance) : DMLERR_DLL_NOT_INITIALIZED;
-  s.last_error = dde_error_name(code);
+  const std::optional<std::string> name = dde_error_text(code);
+  if (!name) return;
+  s.last_error = *name;
   if (!s.evaluating) xl::message_box(s.last_error, addin_message(kMsgClientCaption), MB_OK | MB_ICONWARNING);
 }
 
-// Waits a moment while handling the messages other programs send to this
-// thread (a starting server announces itself to every window).
-void pause_ms(DWORD ms) {
-  const DWORD until = GetTickCount() + ms;
-  for (;;) {
-    const DWORD now = GetTickCount();
-    if (static_cast<LONG>(until - now) <= 0) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, until - now, QS_SENDMESSAGE);
-    MSG m;
-    PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
+void disconnect_all() {
+  for (auto& e : state().table) e.conversation.disconnect();
 }
 
-bool launch_server() {
+void stop_lost_timer() {
   State& s = state();
-  const std::string program = s.server_path + std::string(kServerProgram);
-  const UINT first = WinExec(program.c_str(), SW_SHOWMINNOACTIVE);
-  if (first >= 32) return true;
-  if (WinExec(std::string(kServerProgram).c_str(), SW_SHOWMINIMIZED) >= 32) return true;
-  const std::string caption = addin_message(kMsgCaption);
-  xl::message_box(addin_message(kMsgLaunchFailed), caption, MB_OK | MB_ICONWARNING);
-  xl::message_box(addin_message(kMsgReturnCode) + std::to_string(first), caption, MB_OK | MB_ICONWARNING);
-  return false;
+  if (s.lost_timer) KillTimer(nullptr, s.lost_timer);
+  s.lost_timer = 0;
+}
+
+VOID CALLBACK lost_timer_elapsed(HWND, UINT, UINT_PTR, DWORD) {
+  stop_lost_timer();
+  state().server_lost = false;
+}
+
+// The server died while it answered: every conversation with it is over,
+// and the next start may start it again.
+void lose_server() {
+  State& s = state();
+  disconnect_all();
+  s.server.state = dde::ServerStart::State::Unknown;
+  s.server_lost = true;
+  if (!s.lost_timer) s.lost_timer = SetTimer(nullptr, 0, 0, lost_timer_elapsed);
+}
+
+// A server that went away while nobody asked it anything: its conversations
+// are dropped, and the next connect starts it again.
+void drop_gone_server() {
+  State& s = state();
+  for (const auto& e : s.table)
+    if (e.conversation.server_gone()) {
+      disconnect_all();
+      s.server.state = dde::ServerStart::State::Unknown;
+      return;
+    }
 }
 
 HDDEDATA send_request(Entry& entry, HSZ item) {
   State& s = state();
-  HCONV conversation = entry.conversation;
   DWORD result = 0;
   s.in_flight = true;
-  HDDEDATA data = dde::request(s.instance, conversation, item, CF_TEXT, s.time_out_ms, &result);
+  HDDEDATA data = dde::request(entry.conversation.handle(), item, CF_TEXT, s.time_out_ms, &result);
   s.in_flight = false;
   return data;
 }
@@ -84,41 +104,33 @@ HDDEDATA send_request(Entry& entry, HSZ item) {
 }  // namespace
 
 Modes& modes() { return state().modes; }
-void set_server_path(const std::string& path) { state().server_path = path; }
+void set_server_path(const std::string& path) { state().server.folder = path; }
 void set_time_out_ms(unsigned ms) { state().time_out_ms = ms; }
 unsigned time_out_ms() { return state().time_out_ms; }
-void clear_server_started() { state().server_started = false; }
-bool server_started() { return state().server_started; }
+void clear_server_started() { state().server.state = dde::ServerStart::State::Unknown; }
 bool started() { return state().instance != 0; }
 const std::string& last_error() { return state().last_error; }
+
+void user_turn() {
+  stop_lost_timer();
+  state().server_lost = false;
+}
 
 bool connect(std::size_t index) {
   State& s = state();
   if (!s.instance || index >= s.table.size()) return false;
   Entry& entry = s.table[index];
-  if (entry.conversation) return true;
-  for (int pass = 0; pass < 2; ++pass) {
-    // Once the server has been started it may take a moment to serve:
-    // up to 50 tries, a tenth of a second apart.
-    const int tries = s.server_started ? 50 : 1;
-    for (int t = 0; t < tries && !entry.conversation; ++t) {
-      if (t > 0) pause_ms(100);
-      entry.conversation = DdeConnect(s.instance, s.service, entry.handle, nullptr);
-    }
-    if (entry.conversation) {
-      s.server_started = true;
-      return true;
-    }
-    if (pass == 1) {
-      if (!s.server_started) note_error();
-      break;
-    }
-    if (!s.server_started && index == server::kGenericTopic) {
-      if (!launch_server()) return false;
-      s.server_started = true;
-    }
+  const dde::ConnectOutcome outcome = dde::connect_starting_server(
+      s.instance, s.service, entry.handle, index == server::kGenericTopic, s.server, entry.conversation);
+  if (outcome.launch_failed) {
+    const std::string caption = addin_message(kMsgCaption);
+    xl::message_box(addin_message(kMsgLaunchFailed), caption, MB_OK | MB_ICONWARNING);
+    xl::message_box(addin_message(kMsgReturnCode) + std::to_string(outcome.first_code), caption,
+                    MB_OK | MB_ICONWARNING);
+    return false;
   }
-  return false;
+  if (outcome.unanswered) note_error();
+  return outcome.connected;
 }
 
 bool start() {
@@ -144,13 +156,13 @@ bool start() {
 
 void end_all() {
   State& s = state();
+  stop_lost_timer();
+  s.server_lost = false;
   if (!s.instance) return;
   for (auto& e : s.table) {
-    if (e.conversation) {
-      dde::execute_async(s.instance, e.conversation, "[CLOSE]", 5000);
-      DdeDisconnect(e.conversation);
-      e.conversation = nullptr;
-    }
+    if (e.conversation.connected() && !e.conversation.server_gone())
+      dde::execute_async(s.instance, e.conversation.handle(), "[CLOSE]", 5000);
+    e.conversation.disconnect();
     if (e.handle) DdeFreeStringHandle(s.instance, e.handle);
     e.handle = nullptr;
   }
@@ -177,6 +189,11 @@ Outcome evaluate(std::string_view item, std::string_view topic_argument, const s
 
   const std::string topic = topic_argument.empty() ? std::string(server::kGenericTopicName) : std::string(topic_argument);
   const auto index = server::find_topic(topic);
+  if (index && s.server_lost) {
+    out.text = addin_message(kMsgNotResponding);
+    return out;
+  }
+  drop_gone_server();
   if (!index || !connect(*index)) {
     out.text = addin_message(kMsgNoConversation) + topic;
     return out;
@@ -204,18 +221,20 @@ Outcome evaluate(std::string_view item, std::string_view topic_argument, const s
     out.text = addin_message(kMsgStringTooLong);
     return out;
   }
+  Entry& entry = s.table[*index];
   const DWORD began = GetTickCount();
-  HDDEDATA data = send_request(s.table[*index], item_handle);
+  HDDEDATA data = send_request(entry, item_handle);
   const DWORD elapsed = GetTickCount() - began;
   DdeFreeStringHandle(s.instance, item_handle);
   if (!data) {
-    note_error();
-    if (!s.last_error.empty()) {
-      out.text = s.last_error;
-      s.last_error.clear();
-    } else {
+    if (entry.conversation.server_gone()) {
+      lose_server();
       out.text = addin_message(kMsgNotResponding);
+      return out;
     }
+    note_error();
+    out.text = s.last_error.empty() ? addin_message(kMsgNotResponding) : s.last_error;
+    s.last_error.clear();
     return out;
   }
   const std::string answer = dde::take_text(data);
@@ -236,11 +255,13 @@ Outcome evaluate(std::string_view item, std::string_view topic_argument, const s
 
 bool send_command(std::string_view text, std::string* data) {
   State& s = state();
-  if (!s.instance || s.table.empty()) return false;
+  if (!s.instance || s.table.empty() || s.server_lost) return false;
+  drop_gone_server();
+  // A server gone since the last request is started again for the command.
+  if (!connect(server::kGenericTopic)) return false;
   Entry& generic = s.table[server::kGenericTopic];
-  if (!generic.conversation) return false;
   const std::string command(text);
-  if (is_noshow(command)) {
+  if (server::sent_as_request(command)) {
     if (s.in_flight) return false;
     HSZ item = DdeCreateStringHandleA(s.instance, command.c_str(), CP_WINANSI);
     if (!item) {
@@ -252,15 +273,17 @@ bool send_command(std::string_view text, std::string* data) {
     SetCursor(previous);
     DdeFreeStringHandle(s.instance, item);
     if (!answer) {
-      note_error();
+      if (generic.conversation.server_gone()) lose_server();
+      else note_error();
       return false;
     }
     std::string received = dde::take_text(answer);
     if (data) *data = std::move(received);
     return true;
   }
-  if (!dde::execute_async(s.instance, generic.conversation, command, s.time_out_ms)) {
-    note_error();
+  if (!dde::execute_async(s.instance, generic.conversation.handle(), command, s.time_out_ms)) {
+    if (generic.conversation.server_gone()) lose_server();
+    else note_error();
     return false;
   }
   return true;

@@ -1,9 +1,11 @@
 // The add-in's DDE client: one DDEML client instance, the conversation table
 // (the generic topic and every connector base name), the worksheet
-// functions' requests (Evaluate), connecting with the server started when it
-// is not running, command strings, list continuation and the end of every
-// conversation. Process-wide state: the spreadsheet calls the add-in on one
-// thread.
+// functions' requests (Evaluate), command strings, list continuation and the
+// end of every conversation, on the shared client library (ddeclient/).
+// A server that dies under a request ends its conversations at once; the
+// cells still to be calculated then show that it is not responding, and the
+// next calculation starts it again. Process-wide state: the spreadsheet
+// calls the add-in on one thread.
 #pragma once
 
 #include <functional>
@@ -32,7 +34,9 @@ void set_time_out_ms(unsigned ms);
 unsigned time_out_ms();
 // Clears the server-started flag (at every opening).
 void clear_server_started();
-bool server_started();
+// The user ran a command: a server lost during the last calculation may be
+// started again.
+void user_turn();
 
 // Initialises the client, makes the string handles, connects the generic
 // topic (starting the server when needed) and sends "[SETTOPIC]" on it.
@@ -41,7 +45,8 @@ bool start();
 void end_all();
 bool started();
 
-// Makes sure the conversation of a table entry exists.
+// Makes sure the conversation of a table entry exists, starting the server
+// for the generic topic when it is not running.
 bool connect(std::size_t entry);
 
 // What a worksheet function shows.

@@ -9,6 +9,7 @@ namespace kovo::addin {
 inline constexpr int kMsgSmallerArea = 6;
 inline constexpr int kMsgViewerQuestion = 7;
 inline constexpr int kMsgWholeSheetSuppress = 8;
+inline constexpr int kMsgSheetProtected = 12;
 inline constexpr int kMsgLaunchFailed = 9;
 inline constexpr int kMsgClientCaption = 10;
 inline constexpr int kMsgDirtyOnly = 11;
@@ -22,6 +23,8 @@ inline constexpr int kMsgStringTooLong = 34;
 inline constexpr int kMsgUnaccessFailed = 35;
 inline constexpr int kMsgFreeFailed = 36;
 inline constexpr int kMsgNotResponding = 37;
+inline constexpr int kMsgSemicolonArgument = 51;
+inline constexpr int kMsgNulArgument = 52;
 inline constexpr int kMsgCaption = 43;
 inline constexpr int kMsgToolbarName = 44;
 inline constexpr int kMsgThanks = 45;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "addin/core/messages.h"
+#include "ddeclient/dde_errors.h"
 
 namespace kovo::addin {
 
@@ -29,6 +30,14 @@ std::string drop_apostrophe(std::string text) {
 
 // The text of a value in a request; false for the kinds a cell of a
 // reference may not hold.
+// The refusal of a text that would not reach the connector as written: a
+// ";" would start another field of the request, a NUL would end it there.
+std::optional<int> unsafe_text(std::string_view text) {
+  if (text.find(';') != std::string_view::npos) return kMsgSemicolonArgument;
+  if (text.find('\0') != std::string_view::npos) return kMsgNulArgument;
+  return std::nullopt;
+}
+
 bool cell_text(const CellValue& v, std::string& out) {
   switch (v.kind) {
     case CellValue::Kind::Number: out = truncated(v.number); return true;
@@ -77,6 +86,7 @@ BuiltRequest build_request(std::string_view item, const std::vector<Argument>& a
           break;
         default: cell_text(v, text); break;
       }
+      if (const auto unsafe = unsafe_text(text)) return refuse(addin_message(*unsafe));
       if (!fits(text.size() + 1)) return refuse(addin_message(kMsgBufferOverflow));
       request += text;
     } else {
@@ -85,6 +95,7 @@ BuiltRequest build_request(std::string_view item, const std::vector<Argument>& a
         for (std::size_t c = 0; c < area.size(); ++c) {
           std::string text;
           if (!cell_text(area[c], text)) return refuse("Parameter " + std::to_string(position) + "not a string.");
+          if (const auto unsafe = unsafe_text(text)) return refuse(addin_message(*unsafe));
           if (text.empty()) continue;
           const bool last = a + 1 == argument.areas.size() && c + 1 == area.size();
           if (!last) text += ',';
@@ -201,12 +212,6 @@ std::string command_string(std::string_view word, std::string_view packed) {
   return s;
 }
 
-bool is_noshow(std::string_view command) {
-  std::string upper(command);
-  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper.find("NOSHOW") != std::string::npos;
-}
-
 std::string list_continuation(std::string_view command) {
   std::string upper(command);
   for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -216,16 +221,17 @@ std::string list_continuation(std::string_view command) {
 }
 
 std::string dde_error_name(unsigned code) {
-  static constexpr const char* kNames[] = {
-      "DMLERR_ADVACKTIMEOUT",       "DMLERR_BUSY",          "DMLERR_DATAACKTIMEOUT",  "DMLERR_DLL_NOT_INITIALIZED",
-      "DMLERR_DLL_USAGE",           "DMLERR_EXECACKTIMEOUT", "DMLERR_INVALIDPARAMETER", "DMLERR_LOW_MEMORY",
-      "DMLERR_MEMORY_ERROR",        "DMLERR_NOTPROCESSED",  "DMLERR_NO_CONV_ESTABLISHED", "DMLERR_POKEACKTIMEOUT",
-      "DMLERR_POSTMSG_FAILED",      "DMLERR_REENTRANCY",    "DMLERR_SERVER_DIED",     "DMLERR_SYS_ERROR",
-      "DMLERR_UNADVACKTIMEOUT",     "DMLERR_UNFOUND_QUEUE_ID"};
-  if (code < 0x4000 || code > 0x4011) return "DDEMLL Uncatalogued Error";
-  std::string name = kNames[code - 0x4000];
-  if (name.size() < 26) name.append(26 - name.size(), ' ');
+  constexpr std::size_t kNameWidth = 26;
+  std::string name(dde::error_name_of(code));
+  if (name.empty()) return "DDEMLL Uncatalogued Error";
+  if (name.size() < kNameWidth) name.append(kNameWidth - name.size(), ' ');
   return name;
+}
+
+std::optional<std::string> dde_error_text(unsigned code) {
+  constexpr unsigned kNoError = 0;  // DMLERR_NO_ERROR
+  if (code == kNoError) return std::nullopt;
+  return dde_error_name(code);
 }
 
 char list_separator(std::string_view locale_value, std::string_view fallback) {

@@ -85,15 +85,15 @@ std::optional<std::string> bspec(const Argument& spec, const std::vector<Argumen
 // "[", the word, "(" packed ")" when the packed text is not empty, "]".
 std::string command_string(std::string_view word, std::string_view packed = {});
 
-// True when a command string is sent as a request (it carries NOSHOW).
-bool is_noshow(std::string_view command);
-
 // The continuation of a list command: upper-cased, MOREDATA=0 turned to 1.
 std::string list_continuation(std::string_view command);
 
 // The name of a DDEML error code, padded with blanks to 26 characters;
 // "DDEMLL Uncatalogued Error" for a code outside the table.
 std::string dde_error_name(unsigned code);
+// The error a failed DDEML call leaves: its name, or nothing when DDEML
+// reports none (a request without data then shows message 37).
+std::optional<std::string> dde_error_text(unsigned code);
 
 // The first character of the locale's list separator, or the fallback.
 char list_separator(std::string_view locale_value, std::string_view fallback);

@@ -137,6 +137,13 @@ std::optional<int> RegistrationTable::find_procedure(std::string_view name) cons
   return std::nullopt;
 }
 
+std::vector<std::string_view> worksheet_function_names() {
+  std::vector<std::string_view> names;
+  for (const Row& row : kRows)
+    if (std::string_view(row.macro_type) == "1") names.emplace_back(row.function);
+  return names;
+}
+
 const std::array<MenuRow, kMenuRows>& menu_table() { return kMenu; }
 
 const FunctionItem* function_item(std::string_view procedure) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kovo::addin {
 
@@ -56,6 +57,10 @@ class RegistrationTable {
  private:
   std::array<std::array<CountedText, kRegistrationColumns>, kRegistrationRows> cells_;
 };
+
+// The function texts (the names the spreadsheet shows) of the worksheet
+// functions of the registration table, in table order.
+std::vector<std::string_view> worksheet_function_names();
 
 // The menu table: menu text, command, shortcut, status-bar text, help.
 struct MenuRow {

@@ -33,12 +33,12 @@ constexpr std::array<CommandInfo, 26> kCommands{{
     {"VersionKovo", P::VersionBox, S::Request, kVersionRequest, false},
     {"XLLInitKovo", P::OptionsDialog, S::Nothing, "", false},
     {"Analyze", P::AnalyzeDialog, S::Nothing, "", false},
-    {"ReportW", P::Tool, S::Nothing, "", false},
-    {"ZeroSuppress", P::Tool, S::Nothing, "", false},
-    {"ToViewer", P::Tool, S::Nothing, "", false},
-    {"Migrate", P::Tool, S::Nothing, "", false},
-    {"GLPaste", P::Tool, S::Nothing, "", false},
-    {"ExitKovo", P::Close, S::Nothing, "[CLOSE]", false},
+    {"ReportW", P::ReportWizard, S::Nothing, "", false},
+    {"ZeroSuppress", P::ZeroSuppress, S::Nothing, "", false},
+    {"ToViewer", P::ViewerCopy, S::Nothing, "", false},
+    {"Migrate", P::Migrate, S::Nothing, "", false},
+    {"GLPaste", P::EnquiryPaste, S::Nothing, "", false},
+    {"ExitKovo", P::Close, S::Nothing, "", false},
 }};
 
 bool same_no_case(std::string_view a, std::string_view b) {

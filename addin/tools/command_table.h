@@ -1,7 +1,7 @@
-// The add-in's menu commands: what each does in Excel before it talks to
-// the server, and what it sends. One table, read by the command procedures
-// and by the tests; the strings are built with the core's command_string
-// and sent by its DDE client.
+// The add-in's commands: what each does in the spreadsheet before it talks
+// to the server, and what it sends. The one table the command procedures
+// run from (commands_win.cpp) and the tests read; the strings are built
+// with the core's command_string and sent by its DDE client.
 #pragma once
 
 #include <optional>
@@ -11,7 +11,7 @@
 
 namespace kovo::addin::tools {
 
-// What a command does in Excel before it sends.
+// What a command does before it sends (or instead of sending).
 enum class CommandPrelude {
   None,
   CopySelection,         // COPY of the current selection (budget write-back reads it)
@@ -19,8 +19,12 @@ enum class CommandPrelude {
   VersionBox,            // the version box (asks the server for its version)
   OptionsDialog,         // the Options dialog; nothing is sent
   AnalyzeDialog,         // the Analyze dialog
-  Tool,                  // a tool of its own (zero suppression, viewer copy, migration, ...)
-  Close,                 // ending the add-in
+  ReportWizard,          // the report wizard (still to come)
+  ZeroSuppress,          // hides the all-zero rows and columns of a range
+  ViewerCopy,            // the product's formulas of the selection become their values
+  Migrate,               // the older generation's formulas rewritten
+  EnquiryPaste,          // the account enquiry's figures pasted (still to come)
+  Close,                 // every procedure unregistered, then the add-in closed
 };
 
 // How the command's string is made.

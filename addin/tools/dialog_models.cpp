@@ -1,7 +1,6 @@
 #include "addin/tools/dialog_models.h"
 
-#include <cctype>
-#include <cstdint>
+#include "addin/core/addin_settings.h"
 
 namespace kovo::addin::tools {
 
@@ -18,21 +17,6 @@ OptionControls controls_from_settings(const OptionSettings& s) {
   c.create_ngl = s.create_ngl != 0;
   c.new_workbook = s.create_new_workbook != 0;
   return c;
-}
-
-long long timeout_from_text(std::string_view text, long long previous) {
-  std::size_t i = 0, end = text.size();
-  while (i < end && text[i] == ' ') ++i;
-  while (end > i && text[end - 1] == ' ') --end;
-  if (i == end) return previous;
-  long long value = 0;
-  constexpr long long kMax = UINT32_MAX / 1000;
-  for (; i < end; ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return previous;
-    value = value * 10 + (text[i] - '0');
-    if (value > kMax) return previous;
-  }
-  return value >= 1 ? value : previous;
 }
 
 std::vector<std::pair<std::string_view, std::string>> option_writes(const OptionControls& c, long long previous_timeout) {

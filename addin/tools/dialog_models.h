@@ -42,10 +42,8 @@ bool setting_is_yes(std::string_view value);
 
 OptionControls controls_from_settings(const OptionSettings& s);
 
-// The time-out field as whole seconds: digits only (blanks around allowed),
-// at least 1 and small enough for its milliseconds to fit 32 bits.
-// Anything else keeps the previous value.
-long long timeout_from_text(std::string_view text, long long previous);
+// The time-out field is read with the settings' own rule
+// (kovo::addin::timeout_from_text).
 
 // What OK writes, key and value, in the order written; and the settings
 // that result.

@@ -2,15 +2,18 @@
 
 #include <array>
 #include <cctype>
+#include <vector>
+
+#include "addin/core/tables.h"
 
 namespace kovo::addin::tools {
 
 namespace {
 
-constexpr std::array<std::string_view, 21> kNames{
-    "GL",       "NGL",      "DESC",     "GLGROUP",  "GLTRAN",    "SDESC",     "CODATA",
-    "ACCTDATA", "OD",       "KovoCOM1", "KovoCOM2", "KovoCOM3",  "KovoLIST",  "KovoDPL",
-    "KovoRESET", "JC",      "KovoVERSION", "WGL",   "WDESC",     "GTTRAN",    "JCTRAN"};
+// Names of the product's calls besides its registered worksheet functions:
+// its request items, which macro sheets of the older generation call too.
+constexpr std::array<std::string_view, 8> kItemNames{"KovoCOM1", "KovoCOM2", "KovoCOM3", "KovoLIST",
+                                                     "KovoDPL",  "KovoRESET", "JC",      "KovoVERSION"};
 
 char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
@@ -24,15 +27,31 @@ bool name_char(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
 }
 
+// Every worksheet function of the registration table, then the item names
+// that are not already among them.
+std::vector<std::string_view> all_product_names() {
+  std::vector<std::string_view> names = worksheet_function_names();
+  for (const auto item : kItemNames) {
+    bool known = false;
+    for (const auto n : names) known = known || upper_text(n) == upper_text(item);
+    if (!known) names.push_back(item);
+  }
+  return names;
+}
+
 bool is_name(std::string_view word) {
-  for (const auto n : kNames)
-    if (n.size() == word.size() && upper_text(n) == upper_text(word)) return true;
+  const std::string upper = upper_text(word);
+  for (const auto n : product_function_names())
+    if (n.size() == word.size() && upper_text(n) == upper) return true;
   return false;
 }
 
 }  // namespace
 
-std::span<const std::string_view> product_function_names() { return kNames; }
+std::span<const std::string_view> product_function_names() {
+  static const std::vector<std::string_view> names = all_product_names();
+  return names;
+}
 
 bool is_product_formula(std::string_view formula) {
   bool quoted = false;

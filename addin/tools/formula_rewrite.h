@@ -10,7 +10,8 @@
 
 namespace kovo::addin::tools {
 
-// The worksheet function names that make a formula the product's.
+// The names that make a formula the product's: every worksheet function
+// the add-in registers, and the product's other request items.
 std::span<const std::string_view> product_function_names();
 
 // True when the formula calls one of the product's functions: the name,

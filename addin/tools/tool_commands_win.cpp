@@ -1,6 +1,6 @@
-// The add-in's own commands in Excel: the Options and Analyze dialogs, the
-// version box, zero suppression, viewer copies and the migration of the
-// older generation's formulas. The decisions are the portable models'
+// The add-in's own commands in the spreadsheet: the Options and Analyze
+// dialogs, the version box, zero suppression, viewer copies and the
+// migration of the older generation's formulas. The decisions are the portable models'
 // (dialog_models, zero_suppress, formula_rewrite); this file only asks
 // Excel for values and carries out what they decided.
 #include <windows.h>
@@ -16,6 +16,7 @@
 #include "addin/tools/command_table.h"
 #include "addin/tools/dialog_models.h"
 #include "addin/tools/formula_rewrite.h"
+#include "addin/tools/tool_commands_win.h"
 #include "addin/tools/tool_dialogs_win.h"
 #include "addin/tools/zero_suppress.h"
 
@@ -63,10 +64,12 @@ Oper on_sheet(const std::vector<CellArea>& areas, IDSHEET sheet) {
 
 Oper cell_on_sheet(int row, int col, IDSHEET sheet) { return on_sheet({CellArea{row, col, row, col}}, sheet); }
 
-// Every row and column of the target shown again.
-void unhide(const Oper& target) {
-  xl::call(xlcRowHeight, {Oper(), target, Oper::boolean(false), Oper::number(2)});
-  xl::call(xlcColumnWidth, {Oper(), target, Oper::boolean(false), Oper::number(2)});
+// Every row and column of the target shown again; false when the
+// spreadsheet refused (a protected sheet).
+bool unhide(const Oper& target) {
+  const bool rows = xl::call(xlcRowHeight, {Oper(), target, Oper::boolean(false), Oper::number(2)}).ok();
+  const bool columns = xl::call(xlcColumnWidth, {Oper(), target, Oper::boolean(false), Oper::number(2)}).ok();
+  return rows && columns;
 }
 
 CellValue cell_value_of(const Oper& v) {
@@ -105,12 +108,13 @@ class AreaValues {
   Oper values_;
 };
 
+}  // namespace
+
 // ------------------------------------------------------------ zero suppression
 
 int zero_suppress(const XLOPER* argument) {
   const auto target = target_of(argument);
   if (!target) return 1;
-  unhide(*target);
   std::vector<CellArea> areas;
   for (const auto& a : target->areas()) areas.push_back(cell_area(a));
   const IDSHEET sheet = sheet_of(*target);
@@ -126,13 +130,20 @@ int zero_suppress(const XLOPER* argument) {
         return CellValue{};
       },
       settings().column_wise_zero_suppress != 0);
+  // The plan reads values only, which showing rows does not change: a
+  // refused command has changed nothing.
   if (plan.whole_sheet) {
     box(addin_message(kMsgWholeSheetSuppress), MB_OK | MB_ICONEXCLAMATION);
     return 1;
   }
-  for (const auto& batch : plan.batches)
-    xl::call(batch.rows ? xlcRowHeight : xlcColumnWidth,
-             {Oper(), on_sheet(batch.cells, sheet), Oper::boolean(false), Oper::number(1)});
+  bool done = unhide(*target);
+  for (std::size_t i = 0; done && i < plan.batches.size(); ++i) {
+    const HideBatch& batch = plan.batches[i];
+    done = xl::call(batch.rows ? xlcRowHeight : xlcColumnWidth,
+                    {Oper(), on_sheet(batch.cells, sheet), Oper::boolean(false), Oper::number(1)})
+               .ok();
+  }
+  if (!done) box(addin_message(kMsgSheetProtected), MB_OK | MB_ICONEXCLAMATION);
   return 1;
 }
 
@@ -183,6 +194,8 @@ int to_viewer(const XLOPER* argument) {
 
 // ------------------------------------------------------------ migration
 
+namespace {
+
 bool set_calculation(double mode) {
   if (xl::call(xlcCalculation, {Oper::number(mode)}).ok()) return true;
   return xl::call(xlcOptionsCalculation, {Oper::number(mode)}).ok();
@@ -215,6 +228,8 @@ bool migrate_target(const Oper& target) {
   }
   return true;
 }
+
+}  // namespace
 
 int migrate(const XLOPER* argument) {
   auto& modes = conversations::modes();
@@ -253,6 +268,8 @@ int migrate(const XLOPER* argument) {
 
 // ------------------------------------------------------------ version box
 
+namespace {
+
 std::string product_version() {
   char path[MAX_PATH] = {};
   if (!GetModuleFileNameA(module_handle(), path, sizeof path)) return {};
@@ -270,6 +287,8 @@ std::string product_version() {
   }
   return {};
 }
+
+}  // namespace
 
 int version_box() {
   const auto out = conversations::evaluate(kVersionRequest, "", {});
@@ -348,15 +367,4 @@ int analyze() {
   return 1;
 }
 
-}  // namespace
-
 }  // namespace kovo::addin::tools
-
-using namespace kovo::addin::tools;
-
-extern "C" int __stdcall XLLInitKovo() { return options(); }
-extern "C" int __stdcall VersionKovo() { return version_box(); }
-extern "C" int __stdcall Analyze(LPXLOPER) { return analyze(); }
-extern "C" int __stdcall ZeroSuppress(LPXLOPER target) { return zero_suppress(target); }
-extern "C" int __stdcall ToViewer(LPXLOPER argument) { return to_viewer(argument); }
-extern "C" int __stdcall Migrate(LPXLOPER target) { return migrate(target); }

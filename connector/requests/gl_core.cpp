@@ -9,10 +9,26 @@ double whole_cents(double amount) {
   return std::fabs(cents) < 9e15 ? cents / 100.0 : amount;
 }
 
-std::string gl_year_text(std::string_view field, std::string_view setup_year) {
-  if (field.empty()) return std::string(setup_year.substr(0, 4));
-  if (field.size() == 2) return "20" + std::string(field);
-  return std::string(field.substr(0, 4));
+namespace {
+
+bool all_digits(std::string_view text) {
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> gl_year_text(std::string_view field, std::string_view setup_year) {
+  const std::string_view year = field.empty() ? setup_year : field;
+  if (!all_digits(year)) return std::nullopt;
+  switch (year.size()) {
+    case 0:
+    case 4: return std::string(year);
+    case 1: return year == "0" ? std::optional<std::string>("0") : std::nullopt;
+    case 2: return "20" + std::string(year);
+    default: return std::nullopt;
+  }
 }
 
 std::string gl_type_name(std::string_view field, std::string_view setting_type) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,15 @@ struct GlRequest {
   bool budget = false;    // set per descriptor from the period phrase
 };
 
-// Year field: empty takes the "Setup Year" setting, two characters get "20"
-// in front, anything longer is cut to four.
-std::string gl_year_text(std::string_view field, std::string_view setup_year);
+// The message of a Year that is not written as a year.
+inline constexpr int kInvalidYearText = 123;
+
+// Year field: empty takes the "Setup Year" setting, two digits get "20" in
+// front. A year is written as digits only: empty or "0" (the company's
+// current year), two digits or four. Anything else -- "Bogus", "-1",
+// "2008x", six digits -- would be read as some other year and answer that
+// year's figure as if it were asked for, so it is refused: nothing.
+std::optional<std::string> gl_year_text(std::string_view field, std::string_view setup_year);
 
 // Type field (already upper-cased): empty keeps the "Type" setting; "R..." or
 // "1..." is the revised budget, anything else the budget.

@@ -238,7 +238,12 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
     specifier::upper_in_place(type);
     request.account_spec = fields[0];
     request.type_name = gl_type_name(type, s.type);
-    request.year = gl_year_text(fields[3], s.setup_year);
+    if (const auto year = gl_year_text(fields[3], s.setup_year)) {
+      request.year = *year;
+    } else {
+      report(kInvalidYearText, fields[3].empty() ? s.setup_year : fields[3]);
+      status = kInvalidYearText;
+    }
     // a period of nothing but blanks and tabs is an empty one
     const bool blank_period = fields[1].find_first_not_of(" \t") == std::string::npos;
     const std::string period_text = blank_period ? std::string("month") : fields[1];
@@ -246,7 +251,7 @@ int gl_request(std::string_view arguments, std::string& result, bool negate) {
     static std::string parsed_text;
     static specifier::PeriodList parsed;
     static bool have_parsed = false;
-    if (!have_parsed || parsed_text != period_text) {
+    if (status == kOk && (!have_parsed || parsed_text != period_text)) {
       have_parsed = false;
       status = specifier::parse_period_list(period_text, parsed);
       if (status == 0) {

@@ -223,6 +223,44 @@ TEST_F(AddinWithEcho, AServerThatGoesAwayLeavesErrorTextsInTheCells) {
   }
 }
 
+// With the default time-out of five minutes: the conversation with a dead
+// server ends at once, the cells after it say so without waiting, and the
+// next calculation starts the server again from "Path".
+TEST_F(AddinWithEcho, AServerThatDiesEndsItsConversationsAtOnce) {
+  ASSERT_TRUE(folder_->start());
+  const auto began = GetTickCount();
+  std::string rows = csv_line({"=GL(\"before\")"}) + csv_line({"=GL(CONCATENATE(B2,A1))", "FAKE-SERVER-EXIT"});
+  for (int row = 3; row <= 8; ++row)
+    rows += csv_line({"=GL(CONCATENATE(\"after\",A" + std::to_string(row - 1) + "))"});
+  const auto cells = calculate(rows, nullptr, {}, false);
+  const auto seconds = (GetTickCount() - began) / 1000.0;
+  EXPECT_LT(seconds, 30.0) << "a dead server is noticed at once, not after the time-out";
+  ASSERT_GE(cells.size(), 8u);
+  EXPECT_EQ(cells[0][0], "code 100 [before]");
+  EXPECT_TRUE(folder_->exited(10000));
+  for (std::size_t row = 1; row < 8; ++row)
+    EXPECT_EQ(cells[row][0], "The Kovo Server is not responding.") << row;
+  EXPECT_FALSE(server_running()) << "no server is started again within the same calculation";
+
+  const auto again = calculate(csv_line({"=GL(\"again\")"}));
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0][0], "code 100 [again]") << "the next calculation starts the server again";
+}
+
+// Once the server is known to run, a topic it does not offer is refused at
+// once: the tries that wait for a starting server are not spent on it.
+TEST_F(AddinWithEcho, ATopicTheRunningServerDoesNotOfferFailsAtOnce) {
+  ASSERT_TRUE(folder_->start());
+  const auto began = GetTickCount();
+  const auto cells = calculate(csv_line({"=GL(\"x\",,,,,,\"KESTA1\")"}) + csv_line({"=GL(\"y\",,,,,,\"kesta1\")"}) +
+                               csv_line({"=GL(\"z\")"}));
+  EXPECT_LT((GetTickCount() - began) / 1000.0, 15.0) << "each asking would wait ten seconds";
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(cells[0][0], "No conversation for ledger: KESTA1");
+  EXPECT_EQ(cells[1][0], "No conversation for ledger: kesta1");
+  EXPECT_EQ(cells[2][0], "code 100 [z]");
+}
+
 TEST_F(AddinWithEcho, OpeningRegistersWritesEverySettingAndClosingUndoesIt) {
   write_setting("Kovo Excel", "Functions Dirty", "N");
   write_setting("Kovo Excel", "List Separator", "|");
@@ -244,11 +282,19 @@ TEST_F(AddinWithEcho, OpeningRegistersWritesEverySettingAndClosingUndoesIt) {
   EXPECT_EQ(read_setting("Kovo Excel", "DDE Time Out"), "300");
   EXPECT_NE(read_setting("Kovo Excel", "List Separator"), "|") << "the locale's separator wins";
   EXPECT_EQ(read_setting("Kovo Server", "Viewer"), "0");
-  // ExitKovo: all 41 procedures unregistered, the menu gone.
-  std::size_t unregistered = 0;
-  for (std::size_t at = trace.find("UNREGISTER("); at != std::string::npos; at = trace.find("UNREGISTER(", at + 1))
-    ++unregistered;
-  EXPECT_EQ(unregistered, 41u);
+  // ExitKovo: all 41 procedures unregistered by the ids REGISTER.ID finds,
+  // nothing registered again on the way, the menu gone.
+  auto count = [&](const std::string& what, std::size_t from) {
+    std::size_t n = 0;
+    for (std::size_t at = trace.find(what, from); at != std::string::npos; at = trace.find(what, at + 1)) ++n;
+    return n;
+  };
+  const std::size_t exit = trace.find("run command ExitKovo");
+  ASSERT_NE(exit, std::string::npos) << trace;
+  EXPECT_EQ(count("UNREGISTER(", exit), 41u);
+  EXPECT_EQ(count("Excel4 REGISTER.ID(", exit), 41u);
+  EXPECT_EQ(count("Excel4 REGISTER(", exit), 0u) << "REGISTER would register each procedure again";
+  EXPECT_EQ(count("call xlAutoRegister", exit), 0u);
   EXPECT_NE(trace.find("DELETE.MENU(1, \"Kovo\")"), std::string::npos);
   EXPECT_TRUE(called("ECHO32.DLL:102|1|buffer")) << read_text(log_);
 }
@@ -302,6 +348,25 @@ class AddinOnDemoLedger : public AddinInSheet {
   }
   kovo::testing::DemoLedger ledger_;
 };
+
+// Arguments that would be read as another request than the one written
+// are refused, by the connector (a year) or where the request is built (a
+// field separator, a NUL), never answered with another figure.
+TEST_F(AddinOnDemoLedger, ArgumentsThatWouldAskSomethingElseAreRefused) {
+  const auto cells = calculate(csv_line({"=GL(\"4000-*\",\"Year to Date\",\"DEMO\",\"Bogus\")"}) +
+                               csv_line({"=GL(\"4000-*\",\"Year to Date\",\"DEMO\",\"2008x\")"}) +
+                               csv_line({"=GL(\"4000-*\",\"Year to Date\",\"DEMO\",-1)"}) +
+                               csv_line({"=GL(\"4000-*\",\"Year to Date\",\"DEMO;MFG2\")"}) +
+                               csv_line({"=GL(B5,\"Year to Date\",\"DEMO\")", std::string("4000-*\0junk", 11)}) +
+                               csv_line({"=GL(\"4000-*\",\"Year to Date\",\"DEMO\",\"08\")"}));
+  ASSERT_EQ(cells.size(), 6u);
+  EXPECT_EQ(cells[0][0], "Kovo [CYMA] Invalid year - Bogus");
+  EXPECT_EQ(cells[1][0], "Kovo [CYMA] Invalid year - 2008x");
+  EXPECT_EQ(cells[2][0], "Kovo [CYMA] Invalid year - -1");
+  EXPECT_EQ(cells[3][0], "Semicolon in parameter not allowed");
+  EXPECT_EQ(cells[4][0], "Null character in parameter not allowed");
+  EXPECT_NEAR(std::strtod(cells[5][0].c_str(), nullptr), -1806903.14, 0.005) << "a year written as one still answers";
+}
 
 TEST_F(AddinOnDemoLedger, TheServerIsStartedFromPathAndCellsShowTheConsolesAnswers) {
   ASSERT_FALSE(server_running());

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 #include "server_fixture.h"
 
 namespace {
@@ -41,6 +41,25 @@ TEST(DdeClient, ErrorNamesAndWineDetection) {
   EXPECT_EQ(kovo::dde::error_name(0x4012), nullptr);
   EXPECT_EQ(kovo::dde::error_name(0), nullptr);
   EXPECT_TRUE(kovo::dde::running_under_wine()) << "these tests run under Wine";
+}
+
+// A request waits on DDE messages alone; the conversation's watch on the
+// server's process ends it when the server dies, long before its time-out.
+TEST(DdeClient, ARequestToAServerThatDiesEndsAtOnce) {
+  ServerFolder folder("dies");
+  folder.add_versioned_connector();
+  ASSERT_TRUE(folder.start());
+  Client client;
+  ASSERT_TRUE(client.connect("Kovo", "LEDRA5"));
+  EXPECT_EQ(client.request_text("GL;1", 10000), std::optional<std::string>("code 100 [1]\r\n"));
+  EXPECT_FALSE(client.server_gone());
+  const DWORD began = GetTickCount();
+  EXPECT_FALSE(client.request_text("GL;FAKE-SERVER-EXIT", 120000).has_value());
+  EXPECT_LT(GetTickCount() - began, 10000u) << "the request waited for its time-out";
+  EXPECT_TRUE(folder.exited(5000));
+  EXPECT_TRUE(client.server_gone());
+  EXPECT_FALSE(client.request_text("GL;2", 120000).has_value()) << "nothing answers any more";
+  EXPECT_LT(GetTickCount() - began, 20000u);
 }
 
 TEST(DdeClient, NothingToConnectToFailsCleanly) {

@@ -14,7 +14,7 @@
 #include "../unit/ledger_fixture.h"
 #include "connector_fixture.h"
 #include "program_runner.h"
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 #include "server_fixture.h"
 
 namespace {

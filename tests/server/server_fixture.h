@@ -19,7 +19,7 @@
 
 #include "connector_fixture.h"
 #include "program_runner.h"
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 
 namespace kovo::testing {
 

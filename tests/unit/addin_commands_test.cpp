@@ -5,7 +5,9 @@
 #include <set>
 #include <string>
 
+#include "addin/core/addin_settings.h"
 #include "addin/core/messages.h"
+#include "addin/core/tables.h"
 #include "addin/tools/command_table.h"
 #include "addin/tools/dialog_models.h"
 #include "addin/tools/formula_rewrite.h"
@@ -60,6 +62,36 @@ TEST(AddinFormulas, ProductFormulasAreCallsOfProductNames) {
   EXPECT_FALSE(is_product_formula("=\"GL(1)\"")) << "inside a text";
   EXPECT_FALSE(is_product_formula("=KovoV5.CONNECT.GL(A1)")) << "the older generation's call is migrated, not copied";
   EXPECT_FALSE(is_product_formula(""));
+}
+
+// A viewer copy goes to someone without the product: a formula calling any
+// of the product's worksheet functions must not stay behind.
+TEST(AddinFormulas, EveryRegisteredFunctionMakesAProductFormula) {
+  kovo::addin::RegistrationTable table;
+  table.recompute_lengths();
+  for (int r = 0; r < kovo::addin::kRegistrationRows; ++r) {
+    if (table.is_command(r)) continue;
+    const std::string name(table.text(r, kovo::addin::kFunctionText));
+    EXPECT_TRUE(is_product_formula("=" + name + "(\"4000\")")) << name;
+    EXPECT_TRUE(is_product_formula("=1+" + name + "(A1)*2")) << name;
+  }
+}
+
+TEST(AddinCommands, EveryRegisteredCommandHasItsRow) {
+  kovo::addin::RegistrationTable table;
+  table.recompute_lengths();
+  std::size_t commands = 0;
+  for (int r = 0; r < kovo::addin::kRegistrationRows; ++r) {
+    if (!table.is_command(r)) continue;
+    ++commands;
+    const std::string procedure(table.text(r, kovo::addin::kProcedure));
+    const CommandInfo* command = find_command(procedure);
+    ASSERT_NE(command, nullptr) << procedure << " is registered but has no row";
+    EXPECT_EQ(command->procedure, procedure);
+    // Only a command registered with an argument can pack one.
+    if (command->takes_argument) EXPECT_EQ(table.text(r, kovo::addin::kTypeText), "AR") << procedure;
+  }
+  EXPECT_EQ(command_table().size(), commands) << "no row for a procedure that is not registered";
 }
 
 TEST(AddinFormulas, MigrationRemovesEveryPrefixFromTheLast) {
@@ -132,6 +164,7 @@ TEST(AddinOptions, ControlsFromSettingsAndBack) {
 }
 
 TEST(AddinOptions, TimeOutFieldKeepsTheOldValueUnlessAWholePositiveNumber) {
+  using kovo::addin::timeout_from_text;
   EXPECT_EQ(timeout_from_text(" 60 ", 300), 60);
   EXPECT_EQ(timeout_from_text("0", 300), 300);
   EXPECT_EQ(timeout_from_text("-5", 300), 300);

@@ -3,7 +3,9 @@
 // BSPEC, command strings and DDE error names.
 #include <gtest/gtest.h>
 
+#include "addin/core/messages.h"
 #include "addin/core/request_text.h"
+#include "server/dde_tables.h"
 
 using namespace kovo::addin;
 
@@ -59,6 +61,22 @@ TEST(AddinRequest, RefusedValuesAndTheLengthLimit) {
   EXPECT_TRUE(build_request("GL", {text("a"), Argument::uncalculated()}).uncalculated);
 }
 
+// The request item has no quoting: a ";" in a text would start another
+// field, and a NUL would end the item there, so that the connector fills
+// the fields after it with its defaults. Either would answer another
+// request's figure.
+TEST(AddinRequest, TextsThatWouldShiftOrCutTheFieldsAreRefused) {
+  const std::string semicolon = "refused: " + addin_message(kMsgSemicolonArgument);
+  const std::string nul = "refused: " + addin_message(kMsgNulArgument);
+  EXPECT_EQ(semicolon, "refused: Semicolon in parameter not allowed");
+  EXPECT_EQ(nul, "refused: Null character in parameter not allowed");
+  EXPECT_EQ(sent("GL", {text("4000-*"), text("Year to Date"), text("DEMO;MFG2")}), semicolon);
+  EXPECT_EQ(sent("GL", {cells({CellValue::str("DEMO"), CellValue::str("MFG2;")})}), semicolon);
+  EXPECT_EQ(sent("GL", {text(std::string("4000-*\0junk", 11)), text("Year to Date"), text("DEMO")}), nul);
+  EXPECT_EQ(sent("GL", {cells({CellValue::str(std::string("a\0", 2))})}), nul);
+  EXPECT_EQ(sent("GL", {text("4000-*"), text("Year to Date"), text("DEMO,MFG2")}), "GL;4000-*;Year to Date;DEMO,MFG2");
+}
+
 TEST(AddinRequest, AnswersAreNumbersOnlyWithDigitsFromTheNumberSet) {
   const auto number = [](std::string_view a) {
     const Result r = result_of_answer(a);
@@ -101,8 +119,10 @@ TEST(AddinRequest, PackingForCommandListsAndBspec) {
 TEST(AddinRequest, CommandStringsAndDdeErrorNames) {
   EXPECT_EQ(command_string("DRILLDOWN"), "[DRILLDOWN]");
   EXPECT_EQ(command_string("DRILLDOWN", "NoShow=1"), "[DRILLDOWN(NoShow=1)]");
-  EXPECT_TRUE(is_noshow("[DRILLDOWN(noShow=1)]"));
-  EXPECT_FALSE(is_noshow("[DRILLDOWN]"));
+  EXPECT_TRUE(kovo::server::sent_as_request("[DRILLDOWN(noShow=1)]"));
+  EXPECT_TRUE(kovo::server::sent_as_request("[X(a=1,nOsHoW)]")) << "anywhere, in any case";
+  EXPECT_FALSE(kovo::server::sent_as_request("[DRILLDOWN]"));
+  EXPECT_FALSE(kovo::server::sent_as_request("[NOSHO]"));
   EXPECT_EQ(list_continuation("[KovoLIST(NoShow=1, MOREDATA=0, List=2)]"), "[KOVOLIST(NOSHOW=1, MOREDATA=1, LIST=2)]");
   EXPECT_EQ(dde_error_name(0x4000), "DMLERR_ADVACKTIMEOUT      ");
   EXPECT_EQ(dde_error_name(0x4009), "DMLERR_NOTPROCESSED       ");
@@ -110,6 +130,11 @@ TEST(AddinRequest, CommandStringsAndDdeErrorNames) {
   EXPECT_EQ(dde_error_name(0x4011), "DMLERR_UNFOUND_QUEUE_ID   ");
   EXPECT_EQ(dde_error_name(0x4012), "DDEMLL Uncatalogued Error");
   EXPECT_EQ(dde_error_name(0), "DDEMLL Uncatalogued Error");
+  // A request that brought no data while DDEML reports no error: the cell
+  // shows that the server is not responding, not an uncatalogued error.
+  EXPECT_EQ(dde_error_text(0), std::nullopt);
+  EXPECT_EQ(dde_error_text(0x4009), "DMLERR_NOTPROCESSED       ");
+  EXPECT_EQ(dde_error_text(0x5000), "DDEMLL Uncatalogued Error");
   EXPECT_EQ(list_separator(";", ","), ';');
   EXPECT_EQ(list_separator("", "|"), '|');
 }

@@ -1,10 +1,16 @@
 // The add-in's registration and menu tables and its settings store.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <set>
+#include <sstream>
+#include <type_traits>
 
 #include "addin/core/addin_settings.h"
+#include "addin/core/procedures.h"
 #include "addin/core/tables.h"
 
 using namespace kovo::addin;
@@ -38,6 +44,75 @@ TEST(AddinTables, RegistrationRowsCarryCountedTextsAndVolatility) {
   EXPECT_EQ(table.find_procedure("EXITKOVO"), 37);
   EXPECT_FALSE(table.find_procedure("GLX"));
   EXPECT_FALSE(table.find_procedure(""));
+}
+
+namespace {
+
+// What a procedure's declaration takes and gives.
+template <typename>
+struct Declared;
+template <typename R, typename... Parameters>
+struct Declared<R(Parameters...)> {
+  static constexpr std::size_t parameters = sizeof...(Parameters);
+  static constexpr bool all_values = (std::is_same_v<Parameters, LPXLOPER> && ...);
+  static constexpr char result = std::is_same_v<R, LPXLOPER> ? 'R' : std::is_same_v<R, int> ? 'A' : '?';
+};
+
+struct Declaration {
+  std::size_t parameters;
+  bool all_values;
+  char result;
+};
+
+const std::map<std::string, Declaration>& declarations() {
+#define KOVO_DECLARED(name) \
+  {#name, {Declared<decltype(name)>::parameters, Declared<decltype(name)>::all_values, Declared<decltype(name)>::result}},
+  static const std::map<std::string, Declaration> all = {KOVO_ADDIN_PROCEDURES(KOVO_DECLARED)};
+#undef KOVO_DECLARED
+  return all;
+}
+
+}  // namespace
+
+// The spreadsheet passes each procedure exactly the arguments its type text
+// names (one value per letter after the first, "!" aside): a procedure that
+// takes one more reads a stack slot nobody filled.
+TEST(AddinTables, EveryProcedureTakesExactlyItsRegisteredArguments) {
+  RegistrationTable table;
+  table.recompute_lengths();
+  ASSERT_EQ(declarations().size(), static_cast<std::size_t>(kRegistrationRows));
+  for (int r = 0; r < kRegistrationRows; ++r) {
+    const std::string procedure(table.text(r, kProcedure));
+    std::string type(table.text(r, kTypeText));
+    if (!type.empty() && type.back() == '!') type.pop_back();
+    const auto found = declarations().find(procedure);
+    ASSERT_NE(found, declarations().end()) << procedure << " is registered but not declared";
+    const Declaration& d = found->second;
+    ASSERT_FALSE(type.empty()) << procedure;
+    EXPECT_EQ(d.parameters, type.size() - 1) << procedure << " registered as " << table.text(r, kTypeText);
+    EXPECT_EQ(d.result, type[0]) << procedure;
+    EXPECT_EQ(type.find_first_not_of('R', 1), std::string::npos) << procedure << ": every argument a value";
+    EXPECT_TRUE(d.all_values) << procedure;
+  }
+}
+
+// Registering a procedure that the library does not export fails in the
+// spreadsheet: every row's procedure is in the export list.
+TEST(AddinTables, EveryProcedureIsExported) {
+  const char* root = std::getenv("KOVO_SOURCE_DIR");
+  if (!root) root = KOVO_SOURCE_ROOT;
+  std::ifstream def(std::string(root) + "/addin/resources/kovo_xll.def");
+  ASSERT_TRUE(def) << root;
+  std::set<std::string> exported;
+  for (std::string line; std::getline(def, line);) {
+    std::istringstream words(line);
+    std::string word;
+    if (words >> word && word[0] != ';') exported.insert(word);
+  }
+  RegistrationTable table;
+  table.recompute_lengths();
+  for (int r = 0; r < kRegistrationRows; ++r)
+    EXPECT_TRUE(exported.count(std::string(table.text(r, kProcedure)))) << table.text(r, kProcedure);
 }
 
 TEST(AddinTables, MenuAndFunctionItems) {
@@ -104,11 +179,27 @@ TEST(AddinSettingsStore, OpeningWritesEveryKeyBackAndTakesTheLocaleSeparator) {
 
 TEST(AddinSettingsStore, OddValuesReadAsTheProfileFunctionsDo) {
   MapProfile profile;
-  profile.values["Kovo Excel/DDE Time Out"] = "abc";
   profile.values["Kovo Excel/Save ToolBar"] = "99999999999";
   profile.values["Kovo Excel/BuildToolBar"] = "yes";
   const AddinSettings s = read_settings(profile);
-  EXPECT_EQ(s.dde_time_out, 0);
   EXPECT_EQ(s.save_toolbar, 0x7FFFFFFF);
   EXPECT_FALSE(s.toolbar_wanted()) << "only Y itself asks for the toolbar";
+}
+
+// A time-out of 0 would fail every request at once, a negative or huge one
+// wraps into another: the file's value obeys the Options dialog's rule, and
+// anything else keeps the default.
+TEST(AddinSettingsStore, TimeOutFromTheFileIsAWholeNumberOfSecondsThatFits) {
+  const std::pair<const char*, unsigned> cases[] = {
+      {"45", 45000u},  {" 60 ", 60000u}, {"0", 300000u},  {"-1", 300000u},  {"abc", 300000u},
+      {"12x", 300000u}, {"", 300000u},    {"4294967", 4294967000u}, {"4294968", 300000u},
+      {"99999999999999999999", 300000u},
+  };
+  for (const auto& [text, ms] : cases) {
+    MapProfile profile;
+    profile.values["Kovo Excel/DDE Time Out"] = text;
+    const AddinSettings s = open_settings(profile, ",");
+    EXPECT_EQ(s.dde_time_out_ms(), ms) << "\"" << text << "\"";
+    EXPECT_EQ(profile.values["Kovo Excel/DDE Time Out"], std::to_string(ms / 1000)) << "written back as taken";
+  }
 }

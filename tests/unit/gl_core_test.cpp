@@ -13,7 +13,11 @@ TEST(GlArguments, YearAndTypeDefaults) {
   EXPECT_EQ(gl_year_text("", ""), "");
   EXPECT_EQ(gl_year_text("09", "2007"), "2009");
   EXPECT_EQ(gl_year_text("0", "2007"), "0");
-  EXPECT_EQ(gl_year_text("200712", "0"), "2007");
+  EXPECT_EQ(gl_year_text("2009", "2007"), "2009");
+  // Anything not written as a year would be read as some other year.
+  for (const char* bogus : {"Bogus", "-1", "99999999999999999999", "2008x", "200712", "7", "209", " 2009", "2o09"})
+    EXPECT_EQ(gl_year_text(bogus, "2007"), std::nullopt) << bogus;
+  EXPECT_EQ(gl_year_text("", "Bogus"), std::nullopt) << "the setting that stands in for the field is held to the same";
   EXPECT_EQ(gl_type_name("", "Budget"), "Budget");
   EXPECT_EQ(gl_type_name("R", "Budget"), "Revised Budget");
   EXPECT_EQ(gl_type_name("1", "Budget"), "Revised Budget");

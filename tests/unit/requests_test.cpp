@@ -90,6 +90,13 @@ TEST_F(RequestsTest, BudgetsYearsAndDefaults) {
   EXPECT_EQ(settings().drill_year, "2009");
   settings().company = "A";
   EXPECT_EQ(gl("4000-10"), "-50");  // period "month", the setting's company
+  // A year not written as one is refused, never answered as another year's figure.
+  EXPECT_EQ(gl("4000-10;This Month;A;Bogus"), "Kovo [CYMA] Invalid year - Bogus");
+  EXPECT_EQ(gl("4000-10;This Month;A;2008x"), "Kovo [CYMA] Invalid year - 2008x");
+  EXPECT_EQ(gl("4000-10;This Month;A;-1"), "Kovo [CYMA] Invalid year - -1");
+  EXPECT_EQ(ask(102, "4000-10;Bogus Month;A;99999999999999999999"),
+            "Kovo [CYMA] Invalid year - 99999999999999999999") << "the year is read first";
+  EXPECT_EQ(gl("4000-10;This Month;A;2008"), "-50") << "and a good one after it is read again";
 }
 
 TEST_F(RequestsTest, CompanyStacksAndTheNaLabel) {

@@ -1,12 +1,13 @@
 // The console as a DDE client of the running server: it connects as the
-// add-in does, starting Kovo.exe from the console's folder when the generic
-// topic does not answer, and sends each line as the add-in would.
+// add-in does (the client library's connect, starting Kovo.exe from the
+// console's folder when the generic topic does not answer), and sends each
+// line as the add-in would.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "server/dde_client_win.h"
+#include "ddeclient/dde_client_win.h"
 
 namespace kovo::cli {
 
@@ -27,15 +28,10 @@ class DdeSession {
   const std::string& error() const { return error_; }
 
  private:
-  bool connect_generic();
   std::string topic_;
   DWORD timeout_ms_;
   dde::Client client_;
   std::string error_;
 };
-
-// True for a bracketed command that carries NOSHOW (in any case): the add-in
-// sends such commands as requests, and so does the console.
-bool sent_as_request(const std::string& command);
 
 }  // namespace kovo::cli
