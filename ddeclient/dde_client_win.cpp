@@ -30,6 +30,54 @@ void take_trailing_ack() {
   }
 }
 
+// The handle the next moveable memory block of this process will get: the
+// allocator hands out the handle freed last first.
+HGLOBAL next_moveable_handle() {
+  HGLOBAL probe = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, 1);
+  if (probe) GlobalFree(probe);
+  return probe;
+}
+
+// The header Wine's DDEML puts before the data of a WM_DDE_DATA (the DDEDATA
+// flags word and the clipboard format).
+struct PostedHeader {
+  unsigned short flags;
+  short format;
+};
+constexpr unsigned short kResponseFlag = 0x1000;  // fResponse: answers a request
+constexpr unsigned short kReleaseFlag = 0x2000;   // fRelease: the receiver frees it
+
+// Under Wine the block a request's answer arrived in stays in the client for
+// ever: the message brings a block of this process's own, the library copies
+// it into the data handle it returns, and frees the block only when the
+// server set fRelease, which Wine's server never does. Some 32,000 requests
+// later the process has no moveable handle left. The block is the first one
+// taken after the request was sent (the probe before it names it); it is
+// freed only when it holds exactly the answer the data handle holds, as an
+// answer without fRelease.
+void free_arrived_block(HGLOBAL block, HDDEDATA data, UINT format) {
+  if (!block || !data) return;
+  DWORD size = 0;
+  const BYTE* answer = DdeAccessData(data, &size);
+  if (!answer) return;
+  bool same = GlobalSize(block) == sizeof(PostedHeader) + size;
+  if (same) {
+    const auto* bytes = static_cast<const unsigned char*>(GlobalLock(block));
+    if (bytes) {
+      PostedHeader header{};
+      std::memcpy(&header, bytes, sizeof header);
+      same = (header.flags & (kResponseFlag | kReleaseFlag)) == kResponseFlag &&
+             static_cast<unsigned short>(header.format) == static_cast<unsigned short>(format) &&
+             std::memcmp(bytes + sizeof header, answer, size) == 0;
+      GlobalUnlock(block);
+    } else {
+      same = false;
+    }
+  }
+  DdeUnaccessData(data);
+  if (same) GlobalFree(block);
+}
+
 }  // namespace
 
 // The watch on the server's process. When the process ends, a thread of the
@@ -85,8 +133,12 @@ bool running_under_wine() {
 }
 
 HDDEDATA request(HCONV conversation, HSZ item, UINT format, DWORD timeout_ms, DWORD* result) {
+  const HGLOBAL arriving = running_under_wine() ? next_moveable_handle() : nullptr;
   HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item, format, XTYP_REQUEST, timeout_ms, result);
-  if (data && running_under_wine()) take_trailing_ack();
+  if (data && running_under_wine()) {
+    take_trailing_ack();
+    free_arrived_block(arriving, data, format ? format : CF_TEXT);
+  }
   return data;
 }
 

@@ -30,7 +30,8 @@ bool running_under_wine();
 // Sends one synchronous XTYP_REQUEST and returns what DdeClientTransaction
 // returns (the data handle, or null on failure; *result as it sets it).
 // Under Wine, after a request that brought data, the trailing WM_DDE_ACK is
-// taken off this thread's queue, waiting for it at most about one second.
+// taken off this thread's queue, waiting for it at most about one second,
+// and the block the answer arrived in (which Wine's library keeps) is freed.
 HDDEDATA request(HCONV conversation, HSZ item, UINT format, DWORD timeout_ms, DWORD* result);
 
 // Sends a command as an asynchronous XTYP_EXECUTE (its text with the

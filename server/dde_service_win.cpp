@@ -2,8 +2,10 @@
 // turns each transaction into one call of the service, and the release of
 // every handle at shutdown.
 #include <windows.h>
+#include <dde.h>
 #include <ddeml.h>
 
+#include <optional>
 #include <vector>
 
 #include "server/dde_tables.h"
@@ -51,8 +53,7 @@ HDDEDATA answer_request(HCONV conversation, HSZ topic, HSZ item, UINT format) {
   const std::string answer =
       a.service.request(topic_of(topic), reinterpret_cast<ConversationId>(conversation), item_read);
   if (a.service.connector_was_busy() && can_hold_transactions()) return busy_transaction(XTYP_REQUEST, item, format, answer);
-  return DdeCreateDataHandle(a.dde_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(answer.c_str())),
-                             static_cast<DWORD>(answer.size() + 1), 0, item, format ? format : CF_TEXT, 0);
+  return answer_handle(conversation, item, format, answer);
 }
 
 HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
@@ -75,7 +76,32 @@ HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
 // and such a transaction gets the busy reply.
 bool connector_busy() { return app().connector_depth > 0; }
 
+std::optional<CONVINFO> conversation_info(ConversationId conversation) {
+  CONVINFO info{};
+  info.cb = sizeof info;
+  if (!DdeQueryConvInfo(reinterpret_cast<HCONV>(conversation), QID_SYNC, &info)) return std::nullopt;
+  return info;
+}
+
 }  // namespace
+
+// A conversation the DDE library no longer knows is gone too.
+bool WindowsHost::partner_gone(ConversationId conversation) const {
+  const auto info = conversation_info(conversation);
+  return !info || !IsWindow(info->hwndPartner);
+}
+
+// The server's side of a conversation is ended as when its client ends it:
+// its window gets the client's WM_DDE_TERMINATE, and the library tells the
+// callback (XTYP_DISCONNECT) and releases the conversation. DdeDisconnect
+// would not do: Wine does not end a server's side with it.
+void WindowsHost::end_conversation(ConversationId conversation) {
+  const auto info = conversation_info(conversation);
+  if (info && IsWindow(info->hwnd))
+    SendMessageA(info->hwnd, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(info->hwndPartner), 0);
+}
+
+void WindowsHost::log(std::string_view line) { log_line(line); }
 
 HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                               ULONG_PTR, ULONG_PTR) {
@@ -99,7 +125,10 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
       if (connector_busy()) return busy_transaction(type, hsz2, format, connector_busy_text());
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
-      if (connector_busy()) return busy_transaction(type, nullptr, format, {});
+      if (connector_busy()) {
+        log_line("execute answered busy: the connector is busy");
+        return busy_transaction(type, nullptr, format, {});
+      }
       return run_execute(conversation, hsz1, data);
     default:
       return nullptr;
@@ -131,6 +160,7 @@ bool start_dde_service() {
 void end_dde_service() {
   ServerApp& a = app();
   if (!a.dde_instance) return;
+  release_answers();
   auto check = [](bool done) {
     if (!done) show_server_message(kMsgDdeError);
   };

@@ -67,11 +67,48 @@ void show_topic_window() {
     a.host.call_connector(*connector, codes::kShowConnector, "", nullptr);
 }
 
+// A box straight away, outside the gate: for callers that hold the gate.
+int raw_box(std::string_view text, UINT flags) {
+  const std::string copy(text);
+  const std::string caption = server_message(kMsgCaption);
+  return MessageBoxA(app().main_window, copy.c_str(), caption.c_str(), flags | MB_SETFOREGROUND);
+}
+
+// The gate is down again: a box that waited goes up next, from the message
+// loop rather than from inside whatever transaction let this one down.
+void release_gate() {
+  ServerApp& a = app();
+  const bool more = a.box_gate.closed();
+  if (a.main_window && (more || a.quit_pending)) PostMessageA(a.main_window, kWaitingBoxMessage, 0, 0);
+}
+
+void show_waiting_boxes(HWND window) {
+  ServerApp& a = app();
+  if (auto next = a.box_gate.take_next()) {
+    raw_box(next->text, next->style);
+    release_gate();
+    return;
+  }
+  if (a.quit_pending && !a.box_gate.busy()) {
+    a.quit_pending = false;
+    PostMessageA(window, WM_COMMAND, IDM_QUIT_SERVER, 0);
+  }
+}
+
+// The two questions go up one after the other while the gate is held, so no
+// box of an execute comes between them; a Quit Server that finds a box up
+// runs once that box is down.
 void quit_server(HWND window) {
   ServerApp& a = app();
   if (a.service.open_count() > 0) {
-    if (show_server_message(kMsgAbortForcedClose, {}, MB_YESNO | MB_ICONQUESTION) != IDNO) return;
-    if (show_server_message(kMsgContinueUsing, {}, MB_YESNO | MB_ICONQUESTION) != IDNO) return;
+    if (!a.box_gate.claim()) {
+      a.quit_pending = true;
+      return;
+    }
+    const bool keep = raw_box(server_message(kMsgAbortForcedClose), MB_YESNO | MB_ICONQUESTION) != IDNO ||
+                      raw_box(server_message(kMsgContinueUsing), MB_YESNO | MB_ICONQUESTION) != IDNO;
+    release_gate();
+    if (keep) return;
   }
   a.forced_close = true;
   PostMessageA(window, WM_CLOSE, 0, 0);
@@ -104,7 +141,7 @@ INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wparam, LPARA
       const int x = static_cast<short>(LOWORD(lparam));
       const int y = static_cast<short>(HIWORD(lparam));
       if (x >= 1 && x <= kSecretCorner && y >= 1 && y <= kSecretCorner)
-        show_server_box(kMakeVersionLine, MB_OK | MB_ICONASTERISK);
+        raw_box(kMakeVersionLine, MB_OK | MB_ICONASTERISK);  // on top of the About box, which holds the gate
       return TRUE;
     }
     case WM_COMMAND:
@@ -182,6 +219,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_CREATE:
       a.forced_close = false;
       a.help_used = false;
+      SetTimer(window, kLostConversationTimer, kLostConversationPeriodMs, nullptr);
       return 0;
     case WM_PAINT:
       paint_status(window);
@@ -213,7 +251,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
           PostMessageA(window, kHelpMessage, 0, 0);
           return 0;
         case IDM_ABOUT_SERVER:
+          if (!a.box_gate.claim()) return 0;
           DialogBoxParamA(a.instance, "About", window, about_procedure, 0);
+          release_gate();
           return 0;
         case IDM_REPAINT_STATUS:
           InvalidateRect(window, nullptr, TRUE);
@@ -227,6 +267,20 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case kHelpMessage:
       open_help();
       return 0;
+    case kWaitingBoxMessage:
+      show_waiting_boxes(window);
+      return 0;
+    case kReleaseAnswersMessage:
+      release_answers();
+      return 0;
+    case kStatusQueryMessage:
+      return static_cast<LRESULT>(wparam == 1 ? a.service.function_count() : a.service.open_count());
+    case WM_TIMER:
+      if (wparam == kLostConversationTimer) {
+        a.service.reclaim_lost_conversations();
+        return 0;
+      }
+      return DefWindowProcA(window, message, wparam, lparam);
 
     case WM_CLOSE:
       close_server(window);
@@ -243,9 +297,19 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
 }  // namespace
 
 int show_server_box(std::string_view text, UINT flags) {
-  const std::string copy(text);
-  const std::string caption = server_message(kMsgCaption);
-  return MessageBoxA(app().main_window, copy.c_str(), caption.c_str(), flags | MB_SETFOREGROUND);
+  ServerApp& a = app();
+  switch (a.box_gate.ask(text, flags)) {
+    case BoxGate::Decision::kShow:
+      break;
+    case BoxGate::Decision::kWait:
+      return 0;
+    case BoxGate::Decision::kDrop:
+      log_line("box not shown, one is up already: " + std::string(text));
+      return 0;
+  }
+  const int button = raw_box(text, flags);
+  release_gate();
+  return button;
 }
 
 int show_server_message(int number, std::string_view detail, UINT flags) {
@@ -301,9 +365,15 @@ void open_help() {
 void WindowsHost::show_box(std::string_view text) { show_server_box(text); }
 
 std::optional<std::string> WindowsHost::pick_from_list(const std::vector<std::string>& lines) {
+  ServerApp& a = app();
+  if (!a.box_gate.claim()) {
+    log_line("the connector list was not shown: a box is up");
+    return std::nullopt;
+  }
   ListDialogState state{&lines, {}};
   const INT_PTR button =
-      DialogBoxParamA(app().instance, "GLNAMELIST", app().main_window, list_procedure, reinterpret_cast<LPARAM>(&state));
+      DialogBoxParamA(a.instance, "GLNAMELIST", a.main_window, list_procedure, reinterpret_cast<LPARAM>(&state));
+  release_gate();
   if (button != IDOK) return std::nullopt;
   return state.selection;
 }

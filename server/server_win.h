@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/box_gate.h"
 #include "server/service.h"
 #include "server/window_rules.h"
 
@@ -24,6 +25,17 @@ inline constexpr char kMutexName[] = "KovoServer32Mutex";
 inline constexpr char kSettingsSection[] = "Kovo Server";
 inline constexpr UINT kOpenAddinMessage = WM_USER + 102;
 inline constexpr UINT kHelpMessage = 32767;
+// Sent to the main window, answers the number of open conversations
+// (wParam 0) or of requests served (wParam 1): what the status text shows,
+// for programs that watch the server.
+inline constexpr UINT kStatusQueryMessage = WM_USER + 103;
+// Posted to itself when a box that waited for another may go up now.
+inline constexpr UINT kWaitingBoxMessage = WM_USER + 104;
+// Posted to itself when request answers have gone and their memory may go too.
+inline constexpr UINT kReleaseAnswersMessage = WM_USER + 105;
+// How often the server looks for conversations whose client is gone.
+inline constexpr UINT kLostConversationTimer = 1;
+inline constexpr UINT kLostConversationPeriodMs = 2000;
 
 // One connector library as loaded: the module and its five entry points.
 struct ConnectorModule {
@@ -55,6 +67,9 @@ class WindowsHost final : public ServiceHost {
   void post_help() override;
   void show_main_window() override;
   std::string server_comments() const override;
+  bool partner_gone(ConversationId conversation) const override;
+  void end_conversation(ConversationId conversation) override;
+  void log(std::string_view line) override;
 };
 
 struct ServerApp {
@@ -70,7 +85,9 @@ struct ServerApp {
   bool forced_close = false;
   bool help_used = false;
   bool no_saved_placement = false;
+  bool quit_pending = false;  // Quit Server waits for the box that is up
   Rect window_rect{};
+  BoxGate box_gate;
 
   DWORD dde_instance = 0;
   HSZ service_handle = nullptr;
@@ -85,13 +102,20 @@ struct ServerApp {
 
 ServerApp& app();
 
-// A box with the server's caption; returns the button pressed.
+// A box with the server's caption; returns the button pressed, or 0 when the
+// box did not go up now because another box of the server is up (it then
+// waits its turn, or is dropped with a line in the log).
 int show_server_box(std::string_view text, UINT flags = MB_OK | MB_ICONWARNING);
 int show_server_message(int number, std::string_view detail = {}, UINT flags = MB_OK | MB_ICONWARNING);
 
 // DDE service (dde_service_win.cpp).
 bool start_dde_service();
 void end_dde_service();
+
+// Request answers (answer_release_win.cpp): the data handle of an answer,
+// and the release of the memory of the answers sent since the last release.
+HDDEDATA answer_handle(HCONV conversation, HSZ item, UINT format, const std::string& text);
+void release_answers();
 
 // Transactions that find a connector busy (busy_win.cpp): held back where
 // the DDE library delivers them again, else answered at once with text.
@@ -114,6 +138,9 @@ bool register_main_window_class();
 HWND create_main_window();
 void restore_placement();
 void open_help();
+
+// The server's log, "KovoServer.log" beside the settings file (server_log_win.cpp).
+void log_line(std::string_view line);
 
 // Settings file (settings_win.cpp).
 bool prepare_settings_file();  // builds the path and creates the file

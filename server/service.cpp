@@ -60,8 +60,10 @@ bool Service::topic_valid(TopicRef topic) const {
 
 // ---------------------------------------------------------------- connections
 
-bool Service::accept_connect(TopicRef topic) const {
-  return open_count_ < kMaxConversations && topic_valid(topic);
+bool Service::accept_connect(TopicRef topic) {
+  if (!topic_valid(topic)) return false;
+  if (open_count_ >= kMaxConversations) reclaim_lost_conversations();
+  return open_count_ < kMaxConversations;
 }
 
 Service::Slot* Service::find_slot(ConversationId conversation) {
@@ -90,6 +92,20 @@ void Service::disconnect(ConversationId conversation) {
     host_.repaint_status();
   }
   if (close_requested_ && open_count_ == 0) host_.post_quit_server();
+}
+
+std::size_t Service::reclaim_lost_conversations() {
+  std::vector<ConversationId> lost;
+  for (const auto& slot : slots_)
+    if (slot.conversation != 0 && host_.partner_gone(slot.conversation)) lost.push_back(slot.conversation);
+  for (const ConversationId conversation : lost) {
+    host_.log("conversation " + std::to_string(conversation) + " ended: its client is gone");
+    // Ending the library's side normally reports the disconnect back; a
+    // slot that is still held afterwards is freed here.
+    host_.end_conversation(conversation);
+    if (find_slot(conversation)) disconnect(conversation);
+  }
+  return lost.size();
 }
 
 std::vector<std::size_t> Service::wild_topics() const {

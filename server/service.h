@@ -63,6 +63,14 @@ class ServiceHost {
   virtual void show_main_window() = 0;
   // The "Comments" string of the server's own version resource.
   virtual std::string server_comments() const = 0;
+  // Whether a conversation's client is gone without ending it (a process
+  // that died: no disconnect comes then, at least not under Wine).
+  virtual bool partner_gone(ConversationId conversation) const { return false; }
+  // Ends the DDE library's side of a conversation whose client is gone; it
+  // may report the disconnect back to the service while doing so.
+  virtual void end_conversation(ConversationId conversation) {}
+  // A line for the server's log.
+  virtual void log(std::string_view line) {}
 };
 
 // One DDE transaction's answer to an execute command.
@@ -89,11 +97,14 @@ class Service {
   void uninstall(std::size_t topic);
   bool topic_valid(TopicRef topic) const;
 
-  // Connections.
-  bool accept_connect(TopicRef topic) const;
+  // Connections. A full table first gives back the slots of clients that
+  // are gone.
+  bool accept_connect(TopicRef topic);
   void confirm_connect(ConversationId conversation, TopicRef topic);
   void disconnect(ConversationId conversation);
   std::size_t open_count() const { return open_count_; }
+  // Frees the slot of every conversation whose client is gone; the count.
+  std::size_t reclaim_lost_conversations();
   // The installed topics a wild connection offers, generic first.
   std::vector<std::size_t> wild_topics() const;
 

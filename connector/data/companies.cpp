@@ -22,6 +22,8 @@ std::list<std::unique_ptr<CompanyContext>> g_companies;
 std::vector<std::string> g_cyma_companies;  // read at initialisation
 int g_data_version = 7;
 constexpr int kReadOnly = -2;
+std::chrono::milliseconds g_check_interval{1000};
+std::uint64_t g_ledger_generation = 0;
 
 std::string with_backslash(std::string dir) {
   if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
@@ -99,6 +101,7 @@ bool open_slot(CompanyContext& c, Slot slot, const std::string& path, int mode) 
   FileSlot& s = c.slot(slot);
   s.name = file_name_of(path);
   s.open = btrv::BtrvOpenFile(path.c_str(), &s.block, "", mode, &c) == 0;
+  s.file = s.open ? KnownFile::of(path) : KnownFile{};
   return s.open;
 }
 
@@ -125,6 +128,7 @@ bool read_company_record(CompanyContext& c) {
     replace_message(btrv::kBtrieveError, system);
     return false;
   }
+  c.sources.push_back(KnownFile::of(system + opened));
   Reader reader{&block};
   const auto layout_kind = layout::company_layout_of(opened);
   std::optional<layout::CompanyRecord> record;
@@ -192,7 +196,9 @@ bool read_calendar(CompanyContext& c) {
       return false;
     }
     c.data_directory = folder;
+    path = second;
   }
+  c.sources.push_back(KnownFile::of(path));
   const int current = c.current_year_number();
   c.earliest_year = 4000;
   c.latest_year = 0;
@@ -262,6 +268,39 @@ void open_company(CompanyContext& c) {
   c.has_entities_file = entities_file_present(c);
 }
 
+// Whether a file the record was filled from, or one it holds open, is no
+// longer the file at its path.
+bool files_replaced(const CompanyContext& c) {
+  for (const auto& source : c.sources)
+    if (source.replaced()) return true;
+  for (const auto& slot : c.slots)
+    if (slot.open && slot.file.replaced()) return true;
+  return false;
+}
+
+// Opens the company again in place: callers may hold the record's address.
+void reopen_company(CompanyContext& c) {
+  const std::string id = c.id;
+  close_company_files(c);
+  c = CompanyContext{};
+  c.id = id;
+  open_company(c);
+  ++g_ledger_generation;
+}
+
+void check_for_replaced_files(CompanyContext& c) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - c.files_checked < g_check_interval) return;
+  c.files_checked = now;
+  if (!c.reopen_failed && !files_replaced(c)) return;
+  reopen_company(c);
+  c.files_checked = now;
+  c.reopen_failed = c.status != 0;
+  // The company file may have changed with the rest: the windows' company
+  // choices are read again too.
+  if (!g_cyma_companies.empty()) g_cyma_companies = cyma_company_list();
+}
+
 void free_one_file_handle(const void* spare) {
   constexpr Slot kOrder[] = {Slot::Accounts, Slot::Periods, Slot::Transactions, Slot::History, Slot::Segments};
   for (auto& company : g_companies) {
@@ -301,14 +340,22 @@ bool file_exists(const std::string& path) {
 
 CompanyContext* find_or_open_company(std::string_view id) {
   for (auto& c : g_companies)
-    if (specifier::equal_folded(c->id, id)) return c.get();
+    if (specifier::equal_folded(c->id, id)) {
+      check_for_replaced_files(*c);
+      return c.get();
+    }
   auto company = std::make_unique<CompanyContext>();
   company->id = std::string(id.substr(0, 6));
   CompanyContext* raw = company.get();
   g_companies.push_front(std::move(company));
   open_company(*raw);
+  raw->files_checked = std::chrono::steady_clock::now();
   return raw;
 }
+
+void set_replacement_check_interval(std::chrono::milliseconds interval) { g_check_interval = interval; }
+
+std::uint64_t ledger_generation() { return g_ledger_generation; }
 
 int company_error_check(CompanyContext* company) {
   if (!company) return kMemoryFull;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "data/btrieve_ops.h"
+#include "data/file_identity.h"
 #include "data/layouts.h"
 #include "specifier/account_structure.h"
 #include "specifier/calendar.h"
@@ -40,6 +42,7 @@ struct FileSlot {
   bool open = false;
   btrv::PositionBlock block{};
   std::string name;  // the file's name, for messages
+  KnownFile file;    // the file opened, as it was when opened
 };
 
 // A read that failed for another reason than running out of records,
@@ -83,6 +86,13 @@ struct CompanyContext {
   specifier::CompanyCalendar calendar_view;
   // Account type codes already read, by account code; emptied with the files.
   std::unordered_map<std::string, std::string> account_types;
+  // The company file and calendar this record was filled from.
+  std::vector<KnownFile> sources;
+  // When its files were last compared with what their paths name now.
+  std::chrono::steady_clock::time_point files_checked{};
+  // Opened again because its files were replaced, and that failed: the
+  // replacement may have been caught half-way, so it is tried again.
+  bool reopen_failed = false;
 
   FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
   int current_year_number() const;
@@ -93,8 +103,18 @@ struct CompanyContext {
 };
 
 // Looks the id up without regard to case; a new company is opened and put at
-// the head of the list, and returned even when its opening failed.
+// the head of the list, and returned even when its opening failed. A company
+// already in the list whose files were replaced since it was opened (a
+// ledger rebuilt, a backup restored) is opened again in place first, so no
+// answer ever comes from files that are no longer at their paths; that is
+// looked at no more often than the replacement check interval.
 CompanyContext* find_or_open_company(std::string_view id);
+// How often a company's files are compared with what their paths name (one
+// second; zero compares at every look-up).
+void set_replacement_check_interval(std::chrono::milliseconds interval);
+// Rises whenever a company is opened again because its files were replaced:
+// whatever was read from a company before is stale once it changed.
+std::uint64_t ledger_generation();
 // The company's status; a failure replaces the pending message with its own.
 int company_error_check(CompanyContext* company);
 // Reports the company's failure (when no message is pending) and returns its status.

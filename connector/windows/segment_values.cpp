@@ -43,11 +43,12 @@ std::vector<std::string> split_code(std::string_view code, const int* widths, in
 
 int SegmentValueCache::prepare(data::CompanyContext& company, CacheOptions options,
                                const windows::RowCheck& row) {
-  if (ready_ && specifier::equal_folded(company_id_, company.id) &&
+  if (ready_ && specifier::equal_folded(company_id_, company.id) && generation_ == data::ledger_generation() &&
       options_.descriptions == options.descriptions && options_.entities == options.entities)
     return 0;
   release();
   company_id_ = company.id;
+  generation_ = data::ledger_generation();
   options_ = options;
   int status = read_accounts(company, row);
   if (status == 0 && options.descriptions) status = read_descriptions(company, row);

@@ -5,6 +5,7 @@
 // until it is asked for with other options.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -49,6 +50,7 @@ class SegmentValueCache {
 
   bool ready_ = false;
   std::string company_id_;
+  std::uint64_t generation_ = 0;  // of the ledger's files the values were read from
   CacheOptions options_;
   std::vector<std::vector<std::string>> accounts_;
   std::vector<std::vector<std::string>> values_;  // per segment

@@ -43,6 +43,13 @@ inline std::string settings_file() {
   return std::string(folder) + "\\Kovo.ini";
 }
 
+// The server's log, beside the settings file.
+inline std::string server_log_file() {
+  char folder[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, TRUE);
+  return std::string(folder) + "\\KovoServer.log";
+}
+
 inline std::string read_server_setting(const char* key) {
   char text[512] = {};
   GetPrivateProfileStringA("Kovo Server", key, "<missing>", text, sizeof text, settings_file().c_str());
@@ -70,6 +77,8 @@ class BoxWatcher {
     return seen_;
   }
   std::size_t list_dialogs() const { return list_dialogs_; }
+  // The most boxes and dialogs of the process seen up at the same moment.
+  std::size_t most_at_once() const { return most_at_once_; }
   void queue_answers(std::initializer_list<int> answers) {
     std::lock_guard lock(mutex_);
     answers_.insert(answers_.end(), answers);
@@ -86,6 +95,21 @@ class BoxWatcher {
  private:
   void run() {
     while (!stop_) {
+      std::size_t up = 0;
+      EnumWindows(
+          [](HWND window, LPARAM self) -> BOOL {
+            auto* watcher = reinterpret_cast<BoxWatcher*>(self);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char class_name[64] = {};
+            GetClassNameA(window, class_name, sizeof class_name);
+            if (owner == watcher->process_id_ && IsWindowVisible(window) && std::string(class_name) == "#32770")
+              ++watcher->counted_;
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(this));
+      up = counted_.exchange(0);
+      if (up > most_at_once_) most_at_once_ = up;
       EnumWindows(
           [](HWND window, LPARAM self) -> BOOL {
             reinterpret_cast<BoxWatcher*>(self)->look_at(window);
@@ -143,6 +167,8 @@ class BoxWatcher {
   DWORD process_id_;
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> list_dialogs_{0};
+  std::atomic<std::size_t> counted_{0};
+  std::atomic<std::size_t> most_at_once_{0};
   std::mutex mutex_;
   std::vector<SeenBox> seen_;
   std::deque<int> answers_;
@@ -252,6 +278,14 @@ class ServerFolder {
     return search.found;
   }
   BoxWatcher& watcher() { return *watcher_; }
+  // What the main window's status shows: open conversations, or (requests
+  // true) requests served; -1 when the window does not answer.
+  long long status_count(bool requests = false) const {
+    DWORD_PTR answer = 0;
+    HWND w = window();
+    if (!w || !SendMessageTimeoutA(w, WM_USER + 103, requests ? 1 : 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) return -1;
+    return static_cast<long long>(answer);
+  }
   // Asks the server to close as its window's close box does, and waits.
   bool close(int timeout_ms = 10000) {
     if (HWND w = window()) PostMessageA(w, WM_CLOSE, 0, 0);

@@ -242,6 +242,40 @@ TEST_F(LedgerBuilderTest, ReplacesOnlyWhatItBuiltUnlessAskedAndThenMovesAside) {
   EXPECT_EQ(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).size(), 2u);
 }
 
+// The files another program holds open, for the builder's in-use test.
+std::vector<std::string> g_held;
+bool held(const std::string& path) {
+  return std::any_of(g_held.begin(), g_held.end(), [&](const std::string& h) {
+    return path.size() >= h.size() && path.compare(path.size() - h.size(), h.size(), h) == 0;
+  });
+}
+
+TEST_F(LedgerBuilderTest, ALedgerInUseIsLeftWholeAndSaysWhichFileIsHeld) {
+  const std::string json = description(two_year_company("DEMO", kAccounts));
+  build(json);
+  ledger::BuildOptions options;
+  options.in_use = &held;
+  g_held = {"glacct.dat"};
+  auto result = ledger::build_ledger(description(two_year_company("DEMO")), system_dir(), &recman::btrcall, nullptr,
+                                     options);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("is in use: "), std::string::npos) << result.error;
+  EXPECT_NE(result.error.find("glacct.dat is held open by another program"), std::string::npos) << result.error;
+  EXPECT_EQ(siblings(root_), std::vector<std::string>{"Cyma4"}) << "nothing moved aside, no staging left";
+  EXPECT_EQ(read_all(data_file("DEMO", "glacct.dat"), layout::kAccountCodeKey).size(), 2u);
+  // A foreign folder is looked at file by file, even with the replace option.
+  fs::remove_all(system_dir());
+  write_text(fs::path(system_dir()) / "sub" / "open.txt", "in use");
+  g_held = {"open.txt"};
+  options.replace = true;
+  result = ledger::build_ledger(json, system_dir(), &recman::btrcall, nullptr, options);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("open.txt is held open"), std::string::npos) << result.error;
+  EXPECT_EQ(read_text(fs::path(system_dir()) / "sub" / "open.txt"), "in use");
+  g_held.clear();
+  EXPECT_TRUE(ledger::build_ledger(json, system_dir(), &recman::btrcall, nullptr, options).ok);
+}
+
 #ifndef _WIN32
 TEST_F(LedgerBuilderTest, NothingIsDeletedThroughALink) {
   const std::string json = description(two_year_company("DEMO", kAccounts));

@@ -6,6 +6,7 @@
 #include "fuzz_support.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,19 @@ class RecordingHost : public ServiceHost {
   void post_help() override { ++helps; }
   void show_main_window() override { ++shown; }
   std::string server_comments() const override { return comments; }
+  // Clients that died; ending one reports its disconnect back, as DDEML does,
+  // unless the library is one that stays silent.
+  std::set<ConversationId> gone;
+  bool silent_library = false;
+  std::vector<ConversationId> ended;
+  std::vector<std::string> log_lines;
+  bool partner_gone(ConversationId id) const override { return gone.count(id) > 0; }
+  void end_conversation(ConversationId id) override {
+    ended.push_back(id);
+    gone.erase(id);
+    if (!silent_library) service->disconnect(id);
+  }
+  void log(std::string_view line) override { log_lines.emplace_back(line); }
 };
 
 class ServiceTest : public ::testing::Test {
@@ -164,6 +178,39 @@ TEST_F(ServiceTest, ConversationsUpToTwoHundred) {
   EXPECT_EQ(service.open_count(), kMaxConversations - 1);
   EXPECT_TRUE(service.accept_connect(kLedra5));
   EXPECT_EQ(host.quits, 0);
+}
+
+TEST_F(ServiceTest, ConversationsOfClientsThatDiedAreGivenBack) {
+  install(kLedra5);
+  for (ConversationId id = 1; id <= kMaxConversations; ++id) open(id, kLedra5);
+  // Every client died without a word; the 201st connection gets their slots.
+  for (ConversationId id = 1; id <= kMaxConversations; ++id) host.gone.insert(id);
+  host.silent_library = true;
+  host.gone.erase(7);  // one is alive and keeps its slot
+  EXPECT_TRUE(service.accept_connect(kLedra5));
+  EXPECT_EQ(service.open_count(), 1u) << "counted once each, whoever frees the slot";
+  EXPECT_EQ(host.ended.size(), kMaxConversations - 1);
+  EXPECT_EQ(host.log_lines.size(), kMaxConversations - 1);
+  service.confirm_connect(1000, kLedra5);
+  EXPECT_EQ(service.open_count(), 2u);
+  EXPECT_EQ(service.request(kLedra5, 1000, "gl"), "answer 100\r\n");
+  // A library that reports the disconnect itself is not counted twice.
+  host.silent_library = false;
+  host.gone.insert(1000);
+  EXPECT_EQ(service.reclaim_lost_conversations(), 1u);
+  EXPECT_EQ(service.open_count(), 1u);
+  EXPECT_EQ(service.reclaim_lost_conversations(), 0u) << "live conversations stay";
+}
+
+TEST_F(ServiceTest, AClientThatDiedAfterCloseStillLetsTheServerQuit) {
+  install(kLedra5);
+  open(1, kGenericTopicRef);
+  EXPECT_EQ(service.execute(kGenericTopicRef, 1, "[CLOSE]"), Ack::kProcessed);
+  host.gone.insert(1);
+  host.silent_library = true;
+  service.reclaim_lost_conversations();
+  EXPECT_EQ(service.open_count(), 0u);
+  EXPECT_EQ(host.quits, 1);
 }
 
 TEST_F(ServiceTest, CloseQuitsWhenTheLastConversationEnds) {

@@ -94,4 +94,29 @@ TEST_F(LedgerToolTest, AForeignTargetIsReplacedOnlyWhenAskedAndThenKeptAside) {
   fs::remove(json, ec);
 }
 
+TEST_F(LedgerToolTest, ALedgerInUseIsNotReplaced) {
+  const std::string json = system_dir + "-small.json";
+  std::ofstream(json) << R"({"companyFile":"sm_cmpny.dat","companies":[{"id":"T1","name":"T","dataDirectory":".\\T1",
+    "accountStructure":"XXXX","segmentNames":["Account"],"currentYear":2008,"currentPeriod":1,"mainSegment":1,
+    "dataVersion":8,"transactionFiles":"gl_trx","calendar":[{"year":2008,"periods":1,"periodEnds":["2008-12-31"]}]}]})";
+  ASSERT_EQ(tool("build \"" + json + "\" \"" + system_dir + "\"").exit_code, 0u);
+  // Held as a reader of the ledger holds it: shared for reading and writing.
+  const std::string held = system_dir + "\\T1\\smperiod.dat";
+  HANDLE reader = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  for (const char* option : {"", "--replace "}) {
+    const auto refused = tool(std::string("build ") + option + "\"" + json + "\" \"" + system_dir + "\"");
+    EXPECT_EQ(refused.exit_code, 1u) << option;
+    EXPECT_NE(refused.errors.find("is in use: " + held + " is held open by another program"), std::string::npos)
+        << refused.errors;
+    EXPECT_FALSE(fs::exists(system_dir + ".~previous")) << "nothing moved aside";
+    EXPECT_FALSE(fs::exists(system_dir + ".~building")) << "nothing left half-built";
+  }
+  CloseHandle(reader);
+  const auto rebuilt = tool("build \"" + json + "\" \"" + system_dir + "\"");
+  EXPECT_EQ(rebuilt.exit_code, 0u) << rebuilt.errors;
+  fs::remove(json);
+}
+
 }  // namespace

@@ -52,6 +52,16 @@ bool is_link(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// Whether another program holds the file open: it cannot be opened without
+// sharing it then. (A rename would not tell: under Wine a file held open can
+// be moved all the same, and its reader goes on reading it where it went.)
+bool held_open(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+  CloseHandle(file);
+  return false;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: kovo-ledger build [--replace] DESCRIPTION.json SYSTEM-DIR\n"
@@ -70,6 +80,7 @@ int build(const char* description_path, const char* system_dir, bool replace) {
   kovo::ledger::BuildOptions options;
   options.replace = replace;
   options.is_link = &is_link;
+  options.in_use = &held_open;
   const auto result = kovo::ledger::build_ledger(text.str(), system_dir, &call, &short_folder, options);
   if (!result.ok) {
     std::fprintf(stderr, "kovo-ledger: %s\n", result.error.c_str());

@@ -561,6 +561,48 @@ std::string fresh_sibling(const std::string& path, const std::string& suffix, bo
   throw Refusal("no free folder name beside " + path);
 }
 
+// The files a target holds that are to be moved aside: those its marker
+// lists (with the record manager's side files) for a ledger of the builder's
+// own, every file for a foreign folder, never through a link.
+std::vector<std::string> files_to_move(const std::string& system_dir, bool own, LinkTest is_link) {
+  std::vector<std::string> paths;
+  if (own) {
+    for (const auto& relative : marker_files(system_dir, is_link).value_or(std::vector<std::string>{})) {
+      if (relative.empty() || relative.back() == '\\' || relative.find("..") != std::string::npos ||
+          through_link(system_dir, relative, is_link))
+        continue;
+      for (const char* suffix : {"", "-wal", "-shm"}) paths.push_back(system_dir + "\\" + relative + suffix);
+    }
+    return paths;
+  }
+  std::error_code ec;
+  fs::recursive_directory_iterator walk(native_path(system_dir), fs::directory_options::none, ec);
+  for (; !ec && walk != fs::recursive_directory_iterator(); walk.increment(ec)) {
+    if (paths.size() >= kMaxFilesExamined)
+      throw Refusal("the target " + system_dir + " holds more than " + std::to_string(kMaxFilesExamined) +
+                    " files; it is left as it is");
+    const auto status = walk->symlink_status(ec);
+    if (fs::is_symlink(status) || is_link(walk->path().string())) {
+      walk.disable_recursion_pending();
+      continue;
+    }
+    if (fs::is_regular_file(status)) paths.push_back(walk->path().string());
+  }
+  return paths;
+}
+
+// Refuses to move a target aside while another program reads it.
+void refuse_when_in_use(const std::string& system_dir, bool own, LinkTest is_link, InUseTest in_use) {
+  if (!in_use) return;
+  for (const auto& path : files_to_move(system_dir, own, is_link)) {
+    std::error_code ec;
+    if (!fs::exists(native_path(path), ec) || !in_use(path)) continue;
+    throw Refusal("the ledger in " + system_dir + " is in use: " + path +
+                  " is held open by another program (a running Kovo server, for one); close that program and "
+                  "build again. Nothing was changed");
+  }
+}
+
 enum class Target { Absent, Empty, OwnLedger, Foreign };
 
 Target examine_target(const std::string& system_dir, LinkTest is_link, std::string& what) {
@@ -646,6 +688,9 @@ BuildResult build_ledger(std::string_view description_json, const std::string& s
                     "; it is left as it is (build with --replace to build there anyway: the old contents are "
                     "then moved aside, not deleted)");
 
+    const bool moves_aside = target == Target::OwnLedger || target == Target::Foreign;
+    if (moves_aside) refuse_when_in_use(system_dir, target == Target::OwnLedger, is_link, options.in_use);
+
     // a target in a place that does not exist yet gets the folders above it
     {
       std::error_code ec;
@@ -673,7 +718,9 @@ BuildResult build_ledger(std::string_view description_json, const std::string& s
     stop_files();
     write_marker(staging, written);
 
-    // the swap: the old target moves aside, the new ledger takes its name
+    // the swap: the old target moves aside, the new ledger takes its name;
+    // once more not while another program took to reading it meanwhile
+    if (moves_aside) refuse_when_in_use(system_dir, target == Target::OwnLedger, is_link, options.in_use);
     std::error_code ec;
     std::string aside;
     if (target != Target::Absent) {

@@ -38,11 +38,19 @@ using FolderForm = std::string (*)(const std::string& folder);
 // rather than the file or folder it leads to.
 using LinkTest = bool (*)(const std::string& path);
 
+// Whether another program holds a file open (on Windows: it cannot be opened
+// without sharing). A ledger in use is never replaced: a program reading it
+// would go on reading the files moved aside, or lose them.
+using InUseTest = bool (*)(const std::string& path);
+
 inline constexpr const char* kLedgerMarker = "kovo-ledger.built";
+// Files of a foreign target looked at for use; a bigger folder is refused.
+inline constexpr std::size_t kMaxFilesExamined = 100000;
 
 struct BuildOptions {
   bool replace = false;       // replace a target the builder did not write (moved aside)
   LinkTest is_link = nullptr;  // null: the standard library's symbolic link test
+  InUseTest in_use = nullptr;  // null: files are never taken for in use
 };
 
 BuildResult build_ledger(std::string_view description_json, const std::string& system_dir,
