@@ -122,7 +122,12 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
     case XTYP_ADVSTART:
       return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(a.service.topic_valid(topic_of(hsz1))));
     case XTYP_REQUEST:
-      if (connector_busy()) return busy_transaction(type, hsz2, format, connector_busy_text());
+      if (connector_busy()) {
+        // Where the library cannot hold the request back, the busy text goes
+        // out as an ordinary answer, whose memory is given back like any other.
+        if (can_hold_transactions()) return busy_transaction(type, hsz2, format, connector_busy_text());
+        return answer_handle(conversation, hsz2, format, connector_busy_text() + "\r\n");
+      }
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
       if (connector_busy()) {
