@@ -143,6 +143,15 @@ class Planner {
     body_col_ = col + 5 + shift;
     rows_ = lines_of(c.vertical);
     cols_ = lines_of(c.horizontal);
+    std::size_t next = 0;
+    for (const auto& a : c.axes) {
+      std::string value;
+      if (a.name == c.vertical_axis) value = "Vertical";
+      else if (a.name == c.horizontal_axis) value = "Horizontal";
+      else if (next < c.remaining.size()) value = c.remaining[next++];
+      else ++next;
+      values_.push_back(std::move(value));
+    }
   }
 
   PlanResult plan(int sheet_rows, int sheet_columns) {
@@ -209,16 +218,9 @@ class Planner {
   }
 
   void parameters(ReportPlan& p) {
-    std::size_t next = 0;
     for (std::size_t k = 0; k < c_.axes.size(); ++k) {
-      const std::string& name = c_.axes[k].name;
-      std::string value;
-      if (name == c_.vertical_axis) value = "Vertical";
-      else if (name == c_.horizontal_axis) value = "Horizontal";
-      else if (next < c_.remaining.size()) value = c_.remaining[next++];
-      else ++next;
-      write(p, param_row(k), param_col_, label(name));
-      if (!value.empty()) write(p, param_row(k), param_col_ + 1, label(value));
+      write(p, param_row(k), param_col_, label(c_.axes[k].name));
+      if (!values_[k].empty()) write(p, param_row(k), param_col_ + 1, label(values_[k]));
     }
     if (!c_.axes.empty())
       p.names.push_back({std::string(kNameOtherAxes),
@@ -409,8 +411,10 @@ class Planner {
     if (col_axis(j) == axis) return row_col_here(header_row());
     if (col.element.is_sub() && axis == c_.horizontal_axis && col.parent)
       return cols_left(header_row(), static_cast<int>(j - *col.parent));
+    // An axis left without a value takes the connector's default: a blank
+    // cell as the argument would refuse the whole request.
     for (std::size_t k = 0; k < c_.axes.size(); ++k)
-      if (c_.axes[k].name == axis) return abs(param_row(k), param_col_ + 1);
+      if (c_.axes[k].name == axis) return values_[k].empty() ? std::string() : abs(param_row(k), param_col_ + 1);
     return {};
   }
 
@@ -450,6 +454,7 @@ class Planner {
   int r_;
   int company_col_ = 0, param_col_ = 0, v_ = 0, header_col_ = 0, body_col_ = 0;
   std::vector<Line> rows_, cols_;
+  std::vector<std::string> values_;  // the parameter block's values, one per axis
 };
 
 }  // namespace

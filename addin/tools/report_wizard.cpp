@@ -313,6 +313,12 @@ void ReportWizard::previous() {
   if (step_ > 0) --step_;
 }
 
+std::string ReportWizard::first_value(const std::string& axis) {
+  // The current fiscal year and the first budget head their lists.
+  const auto items = link_.list(axis);
+  return items && !items->empty() ? item_code(items->front()) : std::string();
+}
+
 std::vector<std::string> ReportWizard::values_of(const RemainingAxis& axis) {
   std::vector<std::string> codes;
   if (const auto items = link_.list(axis.name))
@@ -342,6 +348,7 @@ bool ReportWizard::remaining_step() {
     else if (seeded && *seeded != "Vertical" && *seeded != "Horizontal") r.value = *seeded;
     else if (a.code == kCompanyAxis) r.value = model_company_;
     else if (a.is_segment()) r.value = "*";
+    else if (a.code == kYearAxis || a.code == kBudgetAxis) r.value = first_value(a.name);
     (shown.size() < kMaxRemainingShown ? shown : hidden).push_back(std::move(r));
   }
   for (auto& r : shown) {

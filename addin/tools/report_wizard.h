@@ -150,6 +150,7 @@ class ReportWizard {
   bool remaining_step();
   Outcome creation_step();
   std::vector<std::string> values_of(const RemainingAxis& axis);
+  std::string first_value(const std::string& axis);
   const Axis* find_axis(const std::string& name) const;
 
   WizardLink& link_;

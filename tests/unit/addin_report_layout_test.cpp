@@ -128,6 +128,12 @@ TEST(ReportPlan, GlFormulasReferToHeadersAndParameters) {
   gl.ngl = false;
   EXPECT_EQ(cells_of(plan_of(accounts_by_period({"4000"}, {"This Month"}), gl, 2, 1)).at("R14C7"),
             "=GL(BSPEC(RC4,R10C2),R13C,R5C2,R8C2,R7C2)");
+  // An axis left without a value is no argument: the connector's default holds.
+  ReportChoices c = accounts_by_period({"4000"}, {"This Month"});
+  c.remaining = {"DEMO", "", "", "*"};
+  const auto defaults = cells_of(plan_of(c, ngl, 2, 1));
+  EXPECT_EQ(defaults.at("R14C7"), "=NGL(BSPEC(RC4,R10C2),R13C,R5C2,,)");
+  EXPECT_EQ(defaults.count("R7C2"), 0u);
 }
 
 TEST(ReportPlan, SubRowsTakeTheParentsValueAndStayOutOfTotals) {

@@ -133,8 +133,9 @@ TEST(ReportWizardSteps, ThroughEveryStepToTheChoicesOfTheBuild) {
   EXPECT_EQ(w.elements(), (std::vector<std::string>{"This Month", "Year to Date"}));
   EXPECT_EQ(next(w), ReportWizard::Outcome::Stay);
   EXPECT_EQ(w.step(), 3);
-  // Company preselected with the model company, segments with "*", the
-  // rest with nothing; over DDE a segment's list waits for its box to open.
+  // Company preselected with the model company, segments with "*", year and
+  // budget with the heads of their lists (the current year, the first
+  // budget); over DDE a segment's list waits for its box to open.
   ASSERT_EQ(ui.remaining_shown.size(), 4u);
   EXPECT_EQ(ui.remaining_shown[0].name, "Companies");
   EXPECT_EQ(ui.remaining_shown[0].value, "DEMO");
@@ -142,7 +143,8 @@ TEST(ReportWizardSteps, ThroughEveryStepToTheChoicesOfTheBuild) {
   EXPECT_EQ(ui.remaining_shown[3].name, "Dept");
   EXPECT_EQ(ui.remaining_shown[3].value, "*");
   EXPECT_EQ(ui.remaining_shown[3].items, std::vector<std::string>{"*"});
-  EXPECT_EQ(ui.remaining_shown[1].value, "");
+  EXPECT_EQ(ui.remaining_shown[1].value, "Budget");
+  EXPECT_EQ(ui.remaining_shown[2].value, "0");
   EXPECT_EQ(next(w), ReportWizard::Outcome::Finished);
   EXPECT_TRUE(ui.told.empty());
   ASSERT_TRUE(link.saved);
@@ -153,7 +155,7 @@ TEST(ReportWizardSteps, ThroughEveryStepToTheChoicesOfTheBuild) {
   EXPECT_EQ(c.vertical_axis, "Account");
   EXPECT_EQ(c.horizontal_axis, "Periods");
   EXPECT_EQ(c.vertical, (std::vector<std::string>{"4000", "5000"})) << "codes, without their descriptions";
-  EXPECT_EQ(c.remaining, (std::vector<std::string>{"DEMO", "", "2008", "*"}));
+  EXPECT_EQ(c.remaining, (std::vector<std::string>{"DEMO", "Budget", "2008", "*"}));
   EXPECT_EQ(c.axes.size(), 6u);
   EXPECT_EQ(c.title, "Sales report");
 }
