@@ -12,7 +12,7 @@
 
 #include "sheethost/calc.h"
 #include "sheethost/edit.h"
-#include "sheethost/host_window_win.h"
+#include "sheethost/host_services_win.h"
 #include "sheethost/xll_host_win.h"
 
 using namespace kovo::sheet;
@@ -49,8 +49,8 @@ std::string here() {
 // Best recalculation time of 10,000 formulas of one kind in a host of their own.
 double recalc_seconds(const char* pattern, const std::string& xll) {
   Application app;
-  HostWindow window(false, std::cerr);
-  CApi api(app, window);
+  WindowsServices services(false, std::cerr);  // no window is needed to calculate
+  CApi api(app, services);
   XllHost host(api);
   app.calculator().set_function_host(&host);
   std::string error;

@@ -50,6 +50,7 @@ HDDEDATA answer_request(HCONV conversation, HSZ topic, HSZ item, UINT format) {
     item_read = std::string_view(item_text, strnlen(item_text, kMaxItemLength));
   const std::string answer =
       a.service.request(topic_of(topic), reinterpret_cast<ConversationId>(conversation), item_read);
+  if (a.service.connector_was_busy() && can_hold_transactions()) return busy_transaction(XTYP_REQUEST, item, format, answer);
   return DdeCreateDataHandle(a.dde_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(answer.c_str())),
                              static_cast<DWORD>(answer.size() + 1), 0, item, format ? format : CF_TEXT, 0);
 }
@@ -64,14 +65,14 @@ HDDEDATA run_execute(HCONV conversation, HSZ topic, HDDEDATA data) {
   const std::string_view text(command, strnlen(command, kMaxCommandLength));
   if (text.empty()) return reinterpret_cast<HDDEDATA>(DDE_FACK);
   const Ack ack = a.service.execute(ref, reinterpret_cast<ConversationId>(conversation), text);
+  if (ack == Ack::kBusy) return busy_transaction(XTYP_EXECUTE, nullptr, CF_TEXT, {});
   return reinterpret_cast<HDDEDATA>(ack == Ack::kProcessed ? DDE_FACK : DDE_FNOTPROCESSED);
 }
 
 // A box or dialog shown while a transaction runs lets DDEML deliver the
 // next one. Other clients are served then, except while a connector call is
 // in progress (a connector's own box): the connector is never re-entered,
-// and such a transaction is refused. (Holding it back with CBR_BLOCK proved
-// unreliable under Wine.)
+// and such a transaction gets the busy reply.
 bool connector_busy() { return app().connector_depth > 0; }
 
 }  // namespace
@@ -95,10 +96,10 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ hs
     case XTYP_ADVSTART:
       return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(a.service.topic_valid(topic_of(hsz1))));
     case XTYP_REQUEST:
-      if (connector_busy()) return nullptr;
+      if (connector_busy()) return busy_transaction(type, hsz2, format, connector_busy_text());
       return answer_request(conversation, hsz1, hsz2, format);
     case XTYP_EXECUTE:
-      if (connector_busy()) return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
+      if (connector_busy()) return busy_transaction(type, nullptr, format, {});
       return run_execute(conversation, hsz1, data);
     default:
       return nullptr;

@@ -8,25 +8,33 @@
 namespace kovo::server {
 namespace {
 
+using namespace codes;
+
 constexpr NamedCode kItems[] = {
-    {"GL", 100},          {"NGL", 102},          {"DESC", 103},         {"GLTRAN", 104},
-    {"GTTRAN", 105},      {"JCTRAN", 106},       {"GTDESC", 107},       {"GTBUDGET", 108},
-    {"SDESC", 114},       {"CODATA", 115},       {"ACCTDATA", 116},     {"OD", 117},
-    {"KovoCOM1", 118},    {"KovoCOM2", 119},     {"KovoCOM3", 120},     {"KovoLIST", 121},
-    {"KovoDPL", 122},     {"KovoRESET", 123},    {"JC", 124},           {"KovoVERSION", 125},
-    {"WGL", 126},         {"GLGROUP", 128},      {"KovoTOPIC", 130},    {"KovoSYSTEM", 132},
-    {"SETUP_SETTINGS", 133}, {"CONTROL_DEFS", 134}, {"SETUP_RNA", 135},  {"SETUP_ZL", 136},
-    {"SETUP_RO", 137},    {"SETUP_SC", 138},     {"SETUP_PERIOD", 139}, {"SETUP_BUD_TYPE", 140},
+    {"GL", kGl},                {"NGL", kNgl},                  {"DESC", kDesc},
+    {"GLTRAN", kGlTran},        {"GTTRAN", kGtTran},            {"JCTRAN", kJcTran},
+    {"GTDESC", kGtDesc},        {"GTBUDGET", kGtBudget},        {"SDESC", kSdesc},
+    {"CODATA", kCodata},        {"ACCTDATA", kAcctData},        {"OD", kOd},
+    {"KovoCOM1", kCom1Item},    {"KovoCOM2", kCom2Item},        {"KovoCOM3", kCom3Item},
+    {"KovoLIST", kListItem},    {"KovoDPL", kDplItem},          {"KovoRESET", kResetItem},
+    {"JC", kJc},                {"KovoVERSION", kVersion},      {"WGL", kWgl},
+    {"GLGROUP", kGlGroup},      {"KovoTOPIC", kTopic},          {"KovoSYSTEM", kSystem},
+    {"SETUP_SETTINGS", kSetupSettings}, {"CONTROL_DEFS", kControlDefs}, {"SETUP_RNA", kSetupRna},
+    {"SETUP_ZL", kSetupZl},     {"SETUP_RO", kSetupRo},         {"SETUP_SC", kSetupSc},
+    {"SETUP_PERIOD", kSetupPeriod}, {"SETUP_BUD_TYPE", kSetupBudType},
 };
 
+// Searched in this order by prefix: "[INQUIRE" takes "[INQUIRE2" too.
 constexpr NamedCode kCommands[] = {
-    {"[SETTOPIC", 6},      {"[SETUP", 3},        {"[BUDGET", 13},      {"[CHART", 4},
-    {"[CLOSE", 1},         {"[DRILLDOWN", 5},    {"[KovoLIST", 19},    {"[KovoRESET", 21},
-    {"[KovoSERVER", 7},    {"[PASSWORD", 2},     {"[PERIODW", 14},     {"[FINISH_CALC", 12},
-    {"[START_CALC", 11},   {"[KovoCOM1", 16},    {"[KovoCOM2", 17},    {"[KovoCOM3", 18},
-    {"[REPORT", 10},       {"[INQUIRE", 22},     {"[KovoDPL", 20},     {"[SERVERHELP", 32767},
-    {"[DLLHELP", 9},       {"[DLLSETUP", 15},    {"[CLIP_TO_DDE", 27}, {"[SER_VERSION", 28},
-    {"[INQUIRE2", 39},
+    {"[SETTOPIC", kSetTopic},     {"[SETUP", kSetup},           {"[BUDGET", kBudget},
+    {"[CHART", kChart},           {"[CLOSE", kClose},           {"[DRILLDOWN", kDrillDown},
+    {"[KovoLIST", kList},         {"[KovoRESET", kReset},       {"[KovoSERVER", kServer},
+    {"[PASSWORD", kPassword},     {"[PERIODW", kPeriodWizard},  {"[FINISH_CALC", kFinishCalc},
+    {"[START_CALC", kStartCalc},  {"[KovoCOM1", kCom1},         {"[KovoCOM2", kCom2},
+    {"[KovoCOM3", kCom3},         {"[REPORT", kReport},         {"[INQUIRE", kInquire},
+    {"[KovoDPL", kDataPreload},   {"[SERVERHELP", kServerHelp}, {"[DLLHELP", kDllHelp},
+    {"[DLLSETUP", kDllSetup},     {"[CLIP_TO_DDE", kClipToDde}, {"[SER_VERSION", kServerVersion},
+    {"[INQUIRE2", kInquire2},
 };
 
 }  // namespace
@@ -76,5 +84,17 @@ bool command_is_quiet(std::string_view arguments) {
   const std::string value(arguments.substr(eq + 1));
   return std::atoi(value.c_str()) != 0;
 }
+
+}  // namespace kovo::server
+
+namespace kovo::server {
+
+bool handled_by_server(int code) {
+  using namespace codes;
+  return code == kClose || code == kSetTopic || code == kServer || code == kClipToDde ||
+         code == kServerVersion || code == kServerHelp;
+}
+
+bool command_gets_result(int code, bool sent_as_request) { return sent_as_request || code == codes::kList; }
 
 }  // namespace kovo::server

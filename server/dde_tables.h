@@ -1,11 +1,14 @@
 // The server's wire names: request items and execute commands with the codes
-// that KovoDLLInterface receives, and how arguments are cut out of them.
+// that KovoDLLInterface receives (connector/entry/command_codes.h), and how
+// arguments are cut out of them.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "connector/entry/command_codes.h"
 
 namespace kovo::server {
 
@@ -17,14 +20,6 @@ struct NamedCode {
 std::span<const NamedCode> item_table();
 std::span<const NamedCode> command_table();
 
-inline constexpr int kCodeSetTopic = 6;
-inline constexpr int kCodeClose = 1;
-inline constexpr int kCodeServer = 7;
-inline constexpr int kCodeServerHelp = 32767;
-inline constexpr int kCodeClipToDde = 27;
-inline constexpr int kCodeServerVersion = 28;
-inline constexpr int kCodeList = 19;
-inline constexpr int kCodeVersion = 125;
 inline constexpr std::size_t kMaxItemLength = 662;
 inline constexpr std::size_t kMaxCommandLength = 254;
 
@@ -56,5 +51,14 @@ inline bool sent_as_request(std::string_view command) { return find_noshow(comma
 // True when the upper-cased arguments hold "NOSHOW" followed by "=" and a
 // non-zero number.
 bool command_is_quiet(std::string_view arguments);
+
+// The server handles these commands itself; they never reach a connector.
+bool handled_by_server(int code);
+
+// Whether a command passed to a connector gets a result buffer. A command
+// that came as a request does: any automated connector window may hand a
+// text back to its caller. An execute's answer is thrown away; only the
+// list command gets one there, as connectors have always been given.
+bool command_gets_result(int code, bool sent_as_request);
 
 }  // namespace kovo::server

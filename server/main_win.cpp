@@ -24,7 +24,9 @@ bool find_start_directory() {
   return !a.start_directory.empty();
 }
 
-// Steps 2 to 7 of start-up; a box has told why when this fails.
+// Everything between the single-instance check and the message loop: the
+// window, the folders, the settings file, the DDE service and the connectors
+// found beside the program. A box has told why when this fails.
 bool initialise() {
   ServerApp& a = app();
   if (!register_main_window_class() || !create_main_window()) return false;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "connector/entry/command_codes.h"
+#include "connector/windows/html_help_win.h"
 #include "server/messages.h"
 #include "server/resources/server_ids.h"
 #include "server/server_win.h"
@@ -11,7 +13,9 @@ namespace kovo::server {
 namespace {
 
 constexpr int kSecretCorner = 33;
-constexpr int kCodeShowConnector = 8;
+constexpr int kWinHelpContents = 1;
+
+help::HtmlHelpLibrary g_html_help;
 
 Rect to_rect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
@@ -60,7 +64,7 @@ void paint_status(HWND window) {
 void show_topic_window() {
   ServerApp& a = app();
   if (const auto connector = a.service.connector_for_menu())
-    a.host.call_connector(*connector, kCodeShowConnector, "", nullptr);
+    a.host.call_connector(*connector, codes::kShowConnector, "", nullptr);
 }
 
 void quit_server(HWND window) {
@@ -84,6 +88,7 @@ void close_server(HWND window) {
     if (!a.forced_close) return;
   } else {
     if (a.help_used) WinHelpA(window, (a.start_directory + "Kovo.HLP").c_str(), HELP_QUIT, 0);
+    g_html_help.close_all();
     end_dde_service();
   }
   save_placement(window);
@@ -282,11 +287,12 @@ void open_help() {
   const auto connector = a.service.help_connector();
   const std::string chm =
       connector ? a.start_directory + std::string(topic_names()[*connector]) + ".CHM" : std::string();
-  if (!chm.empty() && GetFileAttributesA(chm.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    ShellExecuteA(nullptr, "open", chm.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  } else {
-    WinHelpA(a.main_window, (a.start_directory + "Kovo.HLP").c_str(), HELP_CONTEXT, 1);
-  }
+  // The connector's compiled help when it is there, else the server's own
+  // help file.
+  if (!chm.empty() && GetFileAttributesA(chm.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      g_html_help.open(a.main_window, chm, help::kDisplayTopic, 0))
+    return;
+  WinHelpA(a.main_window, (a.start_directory + "Kovo.HLP").c_str(), HELP_CONTEXT, kWinHelpContents);
   a.help_used = true;
 }
 

@@ -13,6 +13,7 @@ inline constexpr int kMsgNotProcessed = 69;
 inline constexpr int kMsgNoDefaultTopic = 70;
 inline constexpr int kMsgDdeError = 71;
 inline constexpr int kMsgInitFailed = 72;
+inline constexpr int kMsgConnectorBusy = 73;
 inline constexpr int kMsgConversationsOpen = 101;
 inline constexpr int kMsgAbortForcedClose = 102;
 inline constexpr int kMsgContinueUsing = 103;

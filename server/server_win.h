@@ -93,6 +93,12 @@ int show_server_message(int number, std::string_view detail = {}, UINT flags = M
 bool start_dde_service();
 void end_dde_service();
 
+// Transactions that find a connector busy (busy_win.cpp): held back where
+// the DDE library delivers them again, else answered at once with text.
+bool can_hold_transactions();
+HDDEDATA busy_transaction(UINT type, HSZ item, UINT format, std::string_view text);
+std::string connector_busy_text();
+
 // Connector libraries (connectors_win.cpp).
 bool discover_installed_connectors();
 // Frees every loaded connector that agrees; false when one refused.

@@ -9,7 +9,6 @@
 namespace kovo::server {
 namespace {
 
-constexpr int kCodeShowConnector = 8;
 constexpr std::string_view kNoneLine = "None";
 
 // The text the connector left in a result buffer, up to its first zero.
@@ -203,10 +202,16 @@ std::string Service::request(TopicRef topic, ConversationId conversation,
   }
   const std::string arguments(split.arguments);
   const int status = host_.call_connector(*connector, *code, arguments.c_str(), result.data());
+  if (status == kStatusBusy) connector_busy_ = true;
   std::string answer = buffer_text(result);
-  if (status == 1 && !answer.empty()) answer += split.name;
-  if (*code == kCodeVersion) append_server_version(answer);
+  if (status == kStatusNotProcessed && !answer.empty()) answer += split.name;
+  if (*code == codes::kVersion && status != kStatusBusy) append_server_version(answer);
   return answer;
+}
+
+BusyReply busy_reply(bool is_request, bool can_block) {
+  if (can_block) return BusyReply::kBlock;
+  return is_request ? BusyReply::kAnswerText : BusyReply::kAnswerBusy;
 }
 
 void append_server_version(std::string& answer) {
@@ -243,28 +248,28 @@ Ack Service::run_command(TopicRef topic, ConversationId conversation, std::strin
     return Ack::kNotProcessed;
   }
   switch (*code) {
-    case kCodeServerHelp:
+    case codes::kServerHelp:
       host_.post_help();
       return Ack::kProcessed;
-    case kCodeClose:
+    case codes::kClose:
       close_requested_ = true;
       return Ack::kProcessed;
-    case kCodeSetTopic:
+    case codes::kSetTopic:
       return set_topic(topic, conversation, context);
-    case kCodeServer: {
+    case codes::kServer: {
       host_.show_main_window();
       if (const auto connector = connector_for(kGenericTopicRef, conversation, !context.from_request))
-        host_.call_connector(*connector, kCodeShowConnector, "", nullptr);
+        host_.call_connector(*connector, codes::kShowConnector, "", nullptr);
       return Ack::kProcessed;
     }
-    case kCodeClipToDde: {
+    case codes::kClipToDde: {
       bool supported = false;
       for (std::size_t t = 1; t < entries_.size(); ++t)
         supported = supported || (entries_[t].installed && host_.has_clip_to_dde(t));
       if (context.result) put_text(context.result, supported ? "Supported" : "NotSupported");
       return supported ? Ack::kProcessed : Ack::kNotProcessed;
     }
-    case kCodeServerVersion: {
+    case codes::kServerVersion: {
       const bool supported = host_.server_comments().find("Version 5") != std::string::npos;
       if (context.result) put_text(context.result, supported ? "Supported" : "NotSupported");
       return supported ? Ack::kProcessed : Ack::kNotProcessed;
@@ -304,10 +309,9 @@ Ack Service::call_command(int code, TopicRef topic, ConversationId conversation,
     if (!quiet_) report(context, text);
     return Ack::kNotProcessed;
   }
-  // Only the list command writes an answer; an execute's is thrown away.
   std::vector<char> scratch;
   char* result = nullptr;
-  if (code == kCodeList) {
+  if (command_gets_result(code, context.from_request)) {
     if (context.result) {
       result = context.result;
     } else {
@@ -315,7 +319,14 @@ Ack Service::call_command(int code, TopicRef topic, ConversationId conversation,
       result = scratch.data();
     }
   }
-  if (host_.call_connector(*connector, code, arguments.c_str(), result) != 0) {
+  const int status = host_.call_connector(*connector, code, arguments.c_str(), result);
+  if (status == kStatusBusy) {
+    // No box while the connector finishes other work; a request carries
+    // the connector's busy text.
+    connector_busy_ = true;
+    return Ack::kBusy;
+  }
+  if (status != kStatusProcessed) {
     if (!quiet_) report(context, server_message(kMsgNotProcessed, arguments));
     last_error_.clear();
     return Ack::kNotProcessed;

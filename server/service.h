@@ -66,7 +66,15 @@ class ServiceHost {
 };
 
 // One DDE transaction's answer to an execute command.
-enum class Ack { kProcessed, kNotProcessed };
+enum class Ack { kProcessed, kNotProcessed, kBusy };
+
+// What a transaction gets that found a connector busy (inside a call, or
+// answering that work under way holds it): held back until the connector is
+// free where the DDE library re-delivers a blocked transaction, and
+// otherwise answered at once -- a request with the busy text, which the
+// client shows as it shows any answer, an execute as busy.
+enum class BusyReply { kBlock, kAnswerText, kAnswerBusy };
+BusyReply busy_reply(bool is_request, bool can_block);
 
 class Service {
  public:
@@ -94,7 +102,12 @@ class Service {
   // An execute command (text already cut to its limit).
   Ack execute(TopicRef topic, ConversationId conversation, std::string_view command);
   // Marks the start of a DDE transaction: the quiet flag never outlives one.
-  void begin_transaction() { quiet_ = false; }
+  void begin_transaction() {
+    quiet_ = false;
+    connector_busy_ = false;
+  }
+  // The connector answered this transaction's call with its busy status.
+  bool connector_was_busy() const { return connector_busy_; }
 
   // Lets the user pick a connector (the Default Topic menu sets the default).
   std::optional<std::size_t> choose(bool set_default);
@@ -142,6 +155,7 @@ class Service {
   unsigned long function_count_ = 0;
   bool close_requested_ = false;
   bool quiet_ = false;
+  bool connector_busy_ = false;
   std::optional<std::size_t> default_;
   std::optional<std::size_t> help_;
   std::string list_selection_;

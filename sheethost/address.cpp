@@ -28,6 +28,21 @@ std::optional<int> parse_column_name(std::string_view letters) {
   return n - 1;
 }
 
+std::optional<CellPos> parse_cell_address(std::string_view text) {
+  std::size_t letters = 0;
+  while (letters < text.size() && std::isalpha(static_cast<unsigned char>(text[letters]))) ++letters;
+  const auto col = parse_column_name(text.substr(0, letters));
+  const std::string_view digits = text.substr(letters);
+  if (!col || digits.empty() || digits.size() > 5) return std::nullopt;
+  int row = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    row = row * 10 + (c - '0');
+  }
+  if (row < 1 || row > kMaxRows) return std::nullopt;
+  return CellPos{row - 1, *col};
+}
+
 std::string area_a1(const Area& a, bool absolute) {
   const std::string d = absolute ? "$" : "";
   if (a.whole_cols() && !a.whole_rows())

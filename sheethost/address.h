@@ -8,10 +8,11 @@
 
 namespace kovo::sheet {
 
-// A sheet holds 16384 rows and 256 columns (A1 to IV16384): every area fits
-// the C API's XLREF, and a selection of the whole sheet is exactly
-// 16384 x 256 cells.
-constexpr int kMaxRows = 16384;
+// A sheet holds 65536 rows and 256 columns (A1 to IV65536), the grid that an
+// add-in sees through the C API's XLOPER in Excel: every area fits an XLREF
+// (WORD rows, BYTE columns), and a selection of the whole sheet is exactly
+// 65536 x 256 cells.
+constexpr int kMaxRows = 65536;
 constexpr int kMaxCols = 256;
 
 struct CellPos {
@@ -51,6 +52,10 @@ bool valid_pos(int row, int col);
 std::string column_name(int col);
 // "A" -> 0 (case-insensitive); nothing for anything else or beyond the sheet.
 std::optional<int> parse_column_name(std::string_view letters);
+
+// "B7" (letters in either case, then the row number; no "$"): the cell's
+// position, or nothing when the text is no cell of the sheet.
+std::optional<CellPos> parse_cell_address(std::string_view text);
 
 // "$A$1", "$A$1:$B$3" (absolute) or "A1", "A1:B3"; whole rows and columns as
 // "$1:$3" and "$A:$C".

@@ -11,38 +11,54 @@ namespace {
 constexpr int kRowsPerBlock = 64;
 constexpr long long kMaxBlocksPerArea = 64;
 constexpr std::uint64_t kLargeMarker = ~std::uint64_t{0};
-constexpr int kMaxNameDepth = 16;
 
 const Value kEmptyValue;
 
-void name_precedents(const Expr& e, const Sheet& owner, std::vector<Precedent>& out, int depth);
+// A formula's precedents, names followed into their definitions. Each name
+// is followed once per formula: names that use other names many times would
+// otherwise be expanded again at every use, without end in effect.
+class PrecedentWalk {
+ public:
+  PrecedentWalk(const Sheet& owner, std::vector<Precedent>& out) : owner_(owner), out_(out) {}
 
-void expr_precedents(const Expr& e, const Sheet& owner, std::vector<Precedent>& out, int depth) {
-  if (e.kind == ExprKind::Ref) {
-    if (e.ref_error || (!e.sheet && !e.text.empty())) return;
-    out.push_back({e.sheet ? e.sheet : const_cast<Sheet*>(&owner), e.ref.area});
-    return;
+  void expr(const Expr& e) {
+    if (e.kind == ExprKind::Ref) {
+      if (e.ref_error || (!e.sheet && !e.text.empty())) return;
+      out_.push_back({e.sheet ? e.sheet : const_cast<Sheet*>(&owner_), e.ref.area});
+      return;
+    }
+    if (e.kind == ExprKind::Name) {
+      name(e);
+      return;
+    }
+    for (const auto& a : e.args) expr(*a);
   }
-  if (e.kind == ExprKind::Name) {
-    name_precedents(e, owner, out, depth);
-    return;
-  }
-  for (const auto& a : e.args) expr_precedents(*a, owner, out, depth);
-}
 
-void name_precedents(const Expr& e, const Sheet& owner, std::vector<Precedent>& out, int depth) {
-  if (depth > kMaxNameDepth) return;
-  const DefinedName* name = owner.book().find_name(e.text, &owner);
-  if (!name || !name->refers_to || !name->refers_to->root) return;
-  expr_precedents(*name->refers_to->root, owner, out, depth + 1);
-}
+ private:
+  void name(const Expr& e) {
+    if (depth_ >= kMaxNameDepth) return;
+    const DefinedName* name = owner_.book().find_name(e.text, &owner_);
+    if (!name || !name->refers_to || !name->refers_to->root) return;
+    if (std::find(followed_.begin(), followed_.end(), name) != followed_.end()) return;
+    followed_.push_back(name);
+    ++depth_;
+    expr(*name->refers_to->root);
+    --depth_;
+  }
+
+  const Sheet& owner_;
+  std::vector<Precedent>& out_;
+  std::vector<const DefinedName*> followed_;
+  int depth_ = 0;
+};
 
 }  // namespace
 
 // ----------------------------------------------------------- DependencyIndex
 
 std::uint64_t DependencyIndex::key(const Sheet& sheet, int col, int row_block) {
-  return (sheet.id() << 24) | (static_cast<std::uint64_t>(col) << 8) | static_cast<std::uint64_t>(row_block);
+  // Sheet id, column (8 bits) and block of rows (10 bits), each in a field of its own.
+  return (sheet.id() << 32) | (static_cast<std::uint64_t>(col) << 16) | static_cast<std::uint64_t>(row_block);
 }
 
 void DependencyIndex::add(Cell& cell, const std::vector<Precedent>& precedents) {
@@ -97,7 +113,7 @@ Calculator::~Calculator() = default;
 
 std::vector<Precedent> Calculator::precedents(const Cell& cell) const {
   std::vector<Precedent> out;
-  if (cell.formula && cell.formula->root && cell.sheet) expr_precedents(*cell.formula->root, *cell.sheet, out, 0);
+  if (cell.formula && cell.formula->root && cell.sheet) PrecedentWalk(*cell.sheet, out).expr(*cell.formula->root);
   return out;
 }
 

@@ -1,7 +1,8 @@
 // The C API as the host offers it: every call an add-in makes through
 // Excel4/Excel4v/Excel12v lands in CApi::call with its arguments read into
 // host values, and acts on the workbook model. The Windows layer turns
-// XLOPERs into these values and back and supplies the HostServices.
+// XLOPERs into these values and back and supplies the HostServices and
+// AddinServices.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,10 @@ struct CallerInfo {
   int menu_bar = 0, menu = 0, command = 0;  // command run from a menu
 };
 
+// What the host program gives the C API besides the workbooks: the
+// clipboard, boxes and the status bar shown to the user, the trace, and the
+// handles add-ins ask for. The window of a run is apart from these, so a
+// batch run has the same services without a window shown.
 class HostServices {
  public:
   virtual ~HostServices() = default;
@@ -43,12 +48,21 @@ class HostServices {
   virtual bool alert(const std::string& text, int type) = 0;
   // Something the host would show the user (a file that did not open).
   virtual void report(const std::string& text) = 0;
+  // MESSAGE: the status bar's text ("" for the default status bar).
+  virtual void status_text(const std::string& text) = 0;
   virtual std::intptr_t main_window() = 0;
   virtual std::intptr_t instance() = 0;
   virtual void trace(const std::string& line) = 0;
-  // Add-in files: the full path of a loaded add-in named by path or file
-  // name ("" when none); opening one (xlAutoOpen); its procedures.
+};
+
+// Add-in files as the C API reaches them: REGISTER naming a file, OPEN of
+// an add-in, the procedures registered.
+class AddinServices {
+ public:
+  virtual ~AddinServices() = default;
+  // The full path of a loaded add-in named by path or file name ("" when none).
   virtual std::string resolve_module(const std::string& module) = 0;
+  // Opens an add-in file (xlAutoOpen).
   virtual bool open_addin(const std::string& path, std::string& error) = 0;
   virtual void* find_procedure(const std::string& module, const std::string& procedure) = 0;
   // xlAutoRegister of the add-in for a procedure, if it exports one.
@@ -66,7 +80,16 @@ class CApi {
   // names the entry for the trace ("Excel4", "Excel12").
   int call(int xlfn, const std::vector<Oper>& args, Oper& result, std::string_view via = "Excel4");
 
+  // The add-ins' side, once there is one (until then add-in files cannot be opened).
+  void set_addins(AddinServices& addins);
+
+  // Opens a document by its extension: a workbook or CSV sheet (activated
+  // when it is open already; a CSV sheet calculated), a toolbar file or an
+  // add-in. A message when it cannot be opened.
+  std::optional<std::string> open_document(const std::string& path);
+
   Application& app();
+  HostServices& services();
   Registry& registry();
   MenuBars& menus();
   Toolbars& toolbars();

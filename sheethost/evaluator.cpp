@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
 
 #include "sheethost/functions.h"
 #include "sheethost/workbook.h"
@@ -12,8 +13,6 @@
 namespace kovo::sheet {
 
 namespace {
-
-constexpr int kMaxNameDepth = 16;
 
 int compare_text(const std::string& a, const std::string& b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -114,24 +113,35 @@ class Evaluator {
           if (!reference(*a, out, error)) return false;
         return true;
       case ExprKind::Name: {
-        const Expr* definition = name_definition(e, error);
-        if (!definition) return error != ErrorCode::Null;
-        NameDepth guard(*this);
-        if (name_depth_ > kMaxNameDepth) {
-          error = ErrorCode::Ref;
+        const NameResult* name = resolve_name(e, error);
+        if (!name) return true;
+        if (!name->is_reference) return false;
+        if (name->error != ErrorCode::Null) {
+          error = name->error;
           return true;
         }
-        return reference(*definition, out, error);
+        if (out.sheet && out.sheet != name->ref.sheet) {
+          error = ErrorCode::Value;
+          return true;
+        }
+        out.sheet = name->ref.sheet;
+        out.areas.insert(out.areas.end(), name->ref.areas.begin(), name->ref.areas.end());
+        return true;
       }
       default: return false;
     }
   }
 
  private:
-  struct NameDepth {
-    Evaluator& ev;
-    explicit NameDepth(Evaluator& e) : ev(e) { ++ev.name_depth_; }
-    ~NameDepth() { --ev.name_depth_; }
+  // What a defined name stands for in this evaluation: a reference (or the
+  // error of one) or a value. Each name is worked out once per evaluation,
+  // however often the formula and the names it uses refer to it.
+  struct NameResult {
+    bool in_progress = true;
+    bool is_reference = false;
+    RefValue ref;
+    ErrorCode error = ErrorCode::Null;
+    Value value;
   };
 
   Sheet* ref_sheet(const Expr& e) const {
@@ -162,29 +172,52 @@ class Evaluator {
     return area_scalar(*sheet, e.ref.area);
   }
 
-  const Expr* name_definition(const Expr& e, ErrorCode& error) {
+  // The name's meaning, or nullptr (with #NAME?) when no name of that text
+  // is defined. A name met again while it is being worked out (a circle of
+  // names) and a chain deeper than kMaxNameDepth stand for #REF!.
+  const NameResult* resolve_name(const Expr& e, ErrorCode& error) {
     const DefinedName* name = sheet_.book().find_name(e.text, &sheet_);
     if (!name || !name->refers_to || !name->refers_to->root) {
       error = ErrorCode::Name;
       return nullptr;
     }
-    return name->refers_to->root.get();
+    static const NameResult kBroken = [] {
+      NameResult r;
+      r.in_progress = false;
+      r.is_reference = true;
+      r.error = ErrorCode::Ref;
+      return r;
+    }();
+    auto [it, first] = names_.try_emplace(name);
+    if (!first) return it->second.in_progress ? &kBroken : &it->second;
+    if (name_depth_ >= kMaxNameDepth) {
+      names_.erase(it);
+      return &kBroken;
+    }
+    ++name_depth_;
+    NameResult result;
+    ErrorCode ref_error = ErrorCode::Null;
+    if (reference(*name->refers_to->root, result.ref, ref_error)) {
+      result.is_reference = true;
+      result.error = ref_error;
+    } else {
+      result.value = scalar(*name->refers_to->root);
+    }
+    --name_depth_;
+    result.in_progress = false;
+    NameResult& stored = names_[name];
+    stored = std::move(result);
+    return &stored;
   }
 
   Value name_scalar(const Expr& e) {
     ErrorCode error = ErrorCode::Null;
-    const Expr* definition = name_definition(e, error);
-    if (!definition) return Value::err(error);
-    NameDepth guard(*this);
-    if (name_depth_ > kMaxNameDepth) return Value::err(ErrorCode::Ref);
-    RefValue ref;
-    ErrorCode ref_error = ErrorCode::Null;
-    if (reference(*definition, ref, ref_error)) {
-      if (ref_error != ErrorCode::Null) return Value::err(ref_error);
-      if (ref.areas.size() != 1) return Value::err(ErrorCode::Value);
-      return area_scalar(*ref.sheet, ref.areas[0]);
-    }
-    return scalar(*definition);
+    const NameResult* name = resolve_name(e, error);
+    if (!name) return Value::err(error);
+    if (!name->is_reference) return name->value;
+    if (name->error != ErrorCode::Null) return Value::err(name->error);
+    if (name->ref.areas.size() != 1) return Value::err(ErrorCode::Value);
+    return area_scalar(*name->ref.sheet, name->ref.areas[0]);
   }
 
   Value binary(const Expr& e) {
@@ -397,6 +430,7 @@ class Evaluator {
   CellPos owner_;
   EvalHost& host_;
   int name_depth_ = 0;
+  std::unordered_map<const DefinedName*, NameResult> names_;
 };
 
 }  // namespace

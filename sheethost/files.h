@@ -1,13 +1,15 @@
 // Workbook files: the JSON workbook format (every sheet's cells with formula
 // text, last value, number format and note; defined names; hidden rows and
-// columns; the active sheet and selection), CSV import and export, and the
-// printed table of a sheet. A file that does not parse or breaks the format
-// is refused with a message that names the place; nothing is half-loaded.
+// columns; the active sheet and selection), CSV import and export, the
+// printed table of a sheet, and the one place that picks a format by the
+// file's extension. A file that does not parse or breaks the format is
+// refused with a message that names the place; nothing is half-loaded.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "sheethost/workbook.h"
 
@@ -18,32 +20,61 @@ struct LoadResult {
   std::string error;
 };
 
+// ------------------------------------------------------------ formats
+
 // The workbook described by JSON text; the book is named "name".
 LoadResult workbook_from_json(Application& app, const std::string& text, const std::string& name);
 std::string workbook_to_json(const Workbook& book);
-
-LoadResult load_workbook_file(Application& app, const std::string& path);
-// Written whole to a temporary file beside the target, then moved over it.
-std::optional<std::string> save_workbook_file(Workbook& book, const std::string& path);
 
 // A new workbook of one sheet named after the file, from CSV text: fields
 // separated by "," with quotes as usual, cells beginning with "=" entered as
 // formulas, others as typed entries. A formula that does not parse is
 // refused with its row and column.
 LoadResult workbook_from_csv(Application& app, const std::string& text, const std::string& name);
-LoadResult import_csv_file(Application& app, const std::string& path);
 // The sheet's values from A1 to the last used cell, as CSV.
 std::string sheet_to_csv(const Sheet& sheet);
-std::optional<std::string> export_csv_file(const Sheet& sheet, const std::string& path);
 
 // The used range as an aligned text table of formatted values: a header of
 // column letters, one line per row with its number; numbers right-aligned,
 // other values left-aligned; hidden rows and columns left out.
 std::string print_sheet(const Sheet& sheet);
 
-// Whole files, read and written as bytes (paths in UTF-8).
-std::optional<std::string> read_text_file(const std::string& path, std::string& text);
-std::optional<std::string> write_text_file_atomically(const std::string& path, const std::string& text);
+// ------------------------------------------------ files by their extension
+
+// What a file holds, as its extension says (case does not count).
+enum class FileKind {
+  Workbook,  // .json: a workbook in the host's own format
+  Csv,       // .csv: one sheet of values and formulas
+  Toolbars,  // .xlb: toolbars
+  Addin,     // .xll: an add-in
+  Unknown,
+};
+FileKind file_kind(std::string_view path);
+// "a workbook (.json)", for messages; the list of every kind for a refusal.
+std::string file_kinds_text();
+
+// Opens a workbook or a CSV sheet (calculated once it is open is the
+// caller's part); other kinds are refused with a message.
+LoadResult load_document(Application& app, const std::string& path);
+// Saves the workbook as its extension says: a workbook file (the book takes
+// that path), or the active sheet's values as CSV.
+std::optional<std::string> save_document(Workbook& book, const std::string& path);
+// The sheet's values as CSV, whatever the file's name.
+std::optional<std::string> export_csv_file(const Sheet& sheet, const std::string& path);
+
+// ------------------------------------------------------------ whole files
+
+// Largest file read: a workbook of every cell of a sheet stays well below.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+// A whole file as bytes (paths in UTF-8), refused beyond the limit.
+std::optional<std::string> read_text_file(const std::string& path, std::string& text,
+                                          std::size_t limit = kMaxFileBytes);
+// Writes the bytes to a new file of its own beside the target (created
+// exclusively, never through a link), flushes it to disk and moves it over
+// the target; a read-only target, a failed write or a failed move leave the
+// target as it was and no new file behind.
+std::optional<std::string> write_file_replacing(const std::string& path, const std::string& bytes);
 // "Report.json" of "C:\dir\Report.json".
 std::string file_name_of(const std::string& path);
 

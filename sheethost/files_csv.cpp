@@ -1,8 +1,4 @@
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <system_error>
 
 #include "sheethost/edit.h"
 #include "sheethost/files.h"
@@ -10,11 +6,7 @@
 
 namespace kovo::sheet {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-fs::path utf8_path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
 
 struct CsvRow {
   std::vector<std::string> fields;
@@ -118,47 +110,6 @@ std::string one_line(std::string text) {
 
 }  // namespace
 
-std::string file_name_of(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<std::string> read_text_file(const std::string& path, std::string& text) {
-  std::ifstream in(utf8_path(path), std::ios::binary);
-  if (!in) return path + ": the file cannot be opened";
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return path + ": the file cannot be read";
-  text = buffer.str();
-  return std::nullopt;
-}
-
-std::optional<std::string> write_text_file_atomically(const std::string& path, const std::string& text) {
-  const fs::path target = utf8_path(path);
-  fs::path temporary = target;
-  temporary += ".kovo-tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return path + ": the file cannot be written";
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return path + ": the file could not be written whole";
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return path + ": the file cannot be replaced (" + ec.message() + ")";
-  }
-  return std::nullopt;
-}
-
 LoadResult workbook_from_csv(Application& app, const std::string& text, const std::string& name) {
   LoadResult result;
   std::vector<CsvRow> rows;
@@ -167,7 +118,7 @@ LoadResult workbook_from_csv(Application& app, const std::string& text, const st
     return result;
   }
   if (rows.size() > static_cast<std::size_t>(kMaxRows)) {
-    result.error = "more than 16384 rows";
+    result.error = "more than " + std::to_string(kMaxRows) + " rows";
     return result;
   }
   auto book = app.make_workbook(name);
@@ -175,7 +126,7 @@ LoadResult workbook_from_csv(Application& app, const std::string& text, const st
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const auto& fields = rows[r].fields;
     if (fields.size() > static_cast<std::size_t>(kMaxCols)) {
-      result.error = "row " + std::to_string(r + 1) + ": more than 256 fields";
+      result.error = "row " + std::to_string(r + 1) + ": more than " + std::to_string(kMaxCols) + " fields";
       return result;
     }
     for (std::size_t c = 0; c < fields.size(); ++c) {
@@ -207,14 +158,6 @@ LoadResult workbook_from_csv(Application& app, const std::string& text, const st
   return result;
 }
 
-LoadResult import_csv_file(Application& app, const std::string& path) {
-  std::string text;
-  if (auto error = read_text_file(path, text)) return {nullptr, *error};
-  auto result = workbook_from_csv(app, text, file_name_of(path));
-  if (!result.book) result.error = path + ": " + result.error;
-  return result;
-}
-
 std::string sheet_to_csv(const Sheet& sheet) {
   const auto used = sheet.used_range();
   if (!used) return {};
@@ -227,10 +170,6 @@ std::string sheet_to_csv(const Sheet& sheet) {
     out += "\r\n";
   }
   return out;
-}
-
-std::optional<std::string> export_csv_file(const Sheet& sheet, const std::string& path) {
-  return write_text_file_atomically(path, sheet_to_csv(sheet));
 }
 
 std::string print_sheet(const Sheet& sheet) {

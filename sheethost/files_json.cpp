@@ -1,16 +1,16 @@
 #include <algorithm>
 #include <cmath>
-#include <nlohmann/json.hpp>
 
 #include "sheethost/edit.h"
 #include "sheethost/files.h"
 #include "sheethost/formula.h"
+#include "sheethost/json.h"
 
 namespace kovo::sheet {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Node = json::Value;
 
 constexpr int kFormatVersion = 1;
 constexpr std::size_t kMaxSheetName = 31;
@@ -21,44 +21,41 @@ struct Refusal {
 
 [[noreturn]] void refuse(const std::string& where, const std::string& what) { throw Refusal{where + ": " + what}; }
 
-void only_keys(const Json& object, const std::string& where, std::initializer_list<const char*> allowed) {
-  for (const auto& item : object.items()) {
-    if (std::none_of(allowed.begin(), allowed.end(), [&](const char* k) { return item.key() == k; }))
-      refuse(where, "unknown key \"" + item.key() + "\"");
-  }
+void only_keys(const Node& object, const std::string& where, std::initializer_list<const char*> allowed) {
+  object.for_each_member([&](const std::string& key, const Node&) {
+    if (std::none_of(allowed.begin(), allowed.end(), [&](const char* k) { return key == k; }))
+      refuse(where, "unknown key \"" + key + "\"");
+  });
 }
 
-const Json& member(const Json& object, const char* key, const std::string& where) {
-  auto it = object.find(key);
-  if (it == object.end()) refuse(where, std::string("\"") + key + "\" is missing");
-  return *it;
+Node member(const Node& object, const char* key, const std::string& where) {
+  auto found = object.find(key);
+  if (!found) refuse(where, std::string("\"") + key + "\" is missing");
+  return *found;
 }
 
-std::string text_of(const Json& j, const std::string& where) {
+std::string text_of(const Node& j, const std::string& where) {
   if (!j.is_string()) refuse(where, "a text is expected");
-  return j.get<std::string>();
+  return j.string();
 }
 
-bool bool_of(const Json& j, const std::string& where) {
-  if (!j.is_boolean()) refuse(where, "true or false is expected");
-  return j.get<bool>();
+bool bool_of(const Node& j, const std::string& where) {
+  if (!j.is_bool()) refuse(where, "true or false is expected");
+  return j.boolean();
 }
 
-double number_of(const Json& j, const std::string& where) {
+double number_of(const Node& j, const std::string& where) {
   if (!j.is_number()) refuse(where, "a number is expected");
-  const double n = j.get<double>();
-  if (!std::isfinite(n)) refuse(where, "the number is out of range");
-  return n;
+  const auto n = j.number();
+  if (!n) refuse(where, "the number " + std::string(j.literal()) + " is out of range");
+  return *n;
 }
 
 // "B7" (no "$"): the cell's position.
 CellPos cell_address(const std::string& text, const std::string& where) {
-  ParseOptions o;
-  auto parsed = parse_formula("=" + text, o);
-  if (text.find('$') != std::string::npos || !parsed.formula || parsed.formula->root->kind != ExprKind::Ref ||
-      parsed.formula->root->ref.shape != RefShape::Cells || !parsed.formula->root->ref.area.single_cell())
-    refuse(where, "\"" + text + "\" is not a cell address such as B7");
-  return parsed.formula->root->ref.area.top_left();
+  auto p = parse_cell_address(text);
+  if (!p) refuse(where, "\"" + text + "\" is not a cell address such as B7");
+  return *p;
 }
 
 Area area_address(const std::string& text, const std::string& where) {
@@ -75,47 +72,77 @@ bool valid_sheet_name(const std::string& name) {
   return name.find_first_of("[]:*?/\\") == std::string::npos;
 }
 
-Value scalar_value(const Json& j, const std::string& where) {
+Value scalar_value(const Node& j, const std::string& where) {
   if (j.is_number()) return Value::num(number_of(j, where));
-  if (j.is_string()) return Value::str(j.get<std::string>());
-  if (j.is_boolean()) return Value::logical(j.get<bool>());
+  if (j.is_string()) return Value::str(j.string());
+  if (j.is_bool()) return Value::logical(j.boolean());
   refuse(where, "a number, text or true/false is expected");
+}
+
+int row_number(const Node& j, const std::string& where) {
+  const auto n = j.is_number() ? j.integer() : std::nullopt;
+  if (!n || *n < 1 || *n > kMaxRows) refuse(where, "a row number from 1 to " + std::to_string(kMaxRows) + " is expected");
+  return static_cast<int>(*n) - 1;
+}
+
+int row_key(const std::string& key, const std::string& where) {
+  const auto p = parse_cell_address("A" + key);
+  if (!p || std::to_string(p->row + 1) != key) refuse(where, "\"" + key + "\" is not a row number");
+  return p->row;
+}
+
+int column_letters(const std::string& letters, const std::string& where) {
+  auto col = parse_column_name(letters);
+  if (!col) refuse(where, "\"" + letters + "\" is no column from A to " + column_name(kMaxCols - 1));
+  return *col;
+}
+
+int column_of(const Node& j, const std::string& where) {
+  if (!j.is_string()) refuse(where, "column letters such as \"C\" are expected");
+  return column_letters(j.string(), where);
+}
+
+double size_of(const Node& j, const std::string& where) {
+  const double n = number_of(j, where);
+  if (n < 0 || n > 409) refuse(where, "a size from 0 to 409 is expected");
+  return n;
 }
 
 class Loader {
  public:
   Loader(Application& app, Workbook& book) : app_(app), book_(book) {}
 
-  void load(const Json& root) {
+  void load(const Node& root) {
     if (!root.is_object()) refuse("the file", "a JSON object is expected");
     only_keys(root, "the file", {"kovoSheet", "activeSheet", "sheets", "names"});
-    const Json& version = member(root, "kovoSheet", "the file");
-    if (!version.is_number_integer() || version.get<int>() != kFormatVersion)
+    const Node version = member(root, "kovoSheet", "the file");
+    if (!version.is_number() || version.integer() != kFormatVersion)
       refuse("kovoSheet", "only version 1 of the workbook format is known");
-    const Json& sheets = member(root, "sheets", "the file");
-    if (!sheets.is_array() || sheets.empty()) refuse("sheets", "a list of at least one sheet is expected");
+    const Node sheets = member(root, "sheets", "the file");
+    if (!sheets.is_array() || sheets.size() == 0) refuse("sheets", "a list of at least one sheet is expected");
+    const std::vector<Node> items = sheets.items();
     // Sheets first, so that formulas can refer to any of them.
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
       const std::string where = "sheets[" + std::to_string(i) + "]";
-      if (!sheets[i].is_object()) refuse(where, "an object is expected");
-      const std::string name = text_of(member(sheets[i], "name", where), where + ".name");
+      if (!items[i].is_object()) refuse(where, "an object is expected");
+      const std::string name = text_of(member(items[i], "name", where), where + ".name");
       if (!valid_sheet_name(name)) refuse(where + ".name", "\"" + name + "\" is not a valid sheet name");
       if (book_.find_sheet(name)) refuse(where + ".name", "a second sheet is named \"" + name + "\"");
       book_.add_sheet(name);
     }
-    for (std::size_t i = 0; i < sheets.size(); ++i)
-      load_sheet(sheets[i], *book_.sheets()[i], "sheets[" + std::to_string(i) + "] (\"" + book_.sheets()[i]->name() + "\")");
-    if (auto it = root.find("activeSheet"); it != root.end()) {
-      const std::string name = text_of(*it, "activeSheet");
+    for (std::size_t i = 0; i < items.size(); ++i)
+      load_sheet(items[i], *book_.sheets()[i], "sheets[" + std::to_string(i) + "] (\"" + book_.sheets()[i]->name() + "\")");
+    if (auto active_name = root.find("activeSheet")) {
+      const std::string name = text_of(*active_name, "activeSheet");
       Sheet* active = book_.find_sheet(name);
       if (!active) refuse("activeSheet", "no sheet is named \"" + name + "\"");
       book_.activate(*active);
     }
-    if (auto it = root.find("names"); it != root.end()) load_names(*it);
+    if (auto names = root.find("names")) load_names(*names);
   }
 
  private:
-  ParseOptions options(const Sheet& sheet, CellPos owner) const {
+  ParseOptions options(CellPos owner) const {
     ParseOptions o;
     o.owner = owner;
     o.list_separator = app_.list_separator;
@@ -128,128 +155,126 @@ class Loader {
     return o;
   }
 
-  void load_sheet(const Json& j, Sheet& sheet, const std::string& where) {
+  void load_sheet(const Node& j, Sheet& sheet, const std::string& where) {
     only_keys(j, where, {"name", "protected", "selection", "activeCell", "hiddenRows", "hiddenColumns",
                          "rowHeights", "columnWidths", "cells"});
-    if (auto it = j.find("protected"); it != j.end()) sheet.protected_contents = bool_of(*it, where + ".protected");
-    if (auto it = j.find("cells"); it != j.end()) {
-      if (!it->is_object()) refuse(where + ".cells", "an object of cells by address is expected");
-      for (const auto& item : it->items()) load_cell(item.value(), sheet, item.key(), where + ".cells." + item.key());
+    if (auto p = j.find("protected")) sheet.protected_contents = bool_of(*p, where + ".protected");
+    if (auto cells = j.find("cells")) {
+      if (!cells->is_object()) refuse(where + ".cells", "an object of cells by address is expected");
+      const std::string prefix = where + ".cells.";
+      cells->for_each_member([&](const std::string& address, const Node& cell) { load_cell(cell, sheet, address, prefix); });
     }
-    if (auto it = j.find("selection"); it != j.end()) {
-      if (!it->is_array() || it->empty()) refuse(where + ".selection", "a list of ranges is expected");
+    if (auto selection = j.find("selection")) {
+      if (!selection->is_array() || selection->size() == 0) refuse(where + ".selection", "a list of ranges is expected");
       sheet.selection.clear();
-      for (std::size_t i = 0; i < it->size(); ++i) {
+      const auto areas = selection->items();
+      for (std::size_t i = 0; i < areas.size(); ++i) {
         const std::string w = where + ".selection[" + std::to_string(i) + "]";
-        sheet.selection.push_back(area_address(text_of((*it)[i], w), w));
+        sheet.selection.push_back(area_address(text_of(areas[i], w), w));
       }
       sheet.active_cell = sheet.selection.front().top_left();
     }
-    if (auto it = j.find("activeCell"); it != j.end()) {
-      const CellPos p = cell_address(text_of(*it, where + ".activeCell"), where + ".activeCell");
-      sheet.active_cell = p;
+    if (auto active = j.find("activeCell"))
+      sheet.active_cell = cell_address(text_of(*active, where + ".activeCell"), where + ".activeCell");
+    if (auto rows = j.find("hiddenRows")) {
+      if (!rows->is_array()) refuse(where + ".hiddenRows", "a list of row numbers is expected");
+      const auto items = rows->items();
+      for (std::size_t i = 0; i < items.size(); ++i)
+        sheet.set_row_hidden(row_number(items[i], where + ".hiddenRows[" + std::to_string(i) + "]"), true);
     }
-    if (auto it = j.find("hiddenRows"); it != j.end()) {
-      if (!it->is_array()) refuse(where + ".hiddenRows", "a list of row numbers is expected");
-      for (std::size_t i = 0; i < it->size(); ++i) sheet.set_row_hidden(row_number((*it)[i], where + ".hiddenRows[" + std::to_string(i) + "]"), true);
+    if (auto cols = j.find("hiddenColumns")) {
+      if (!cols->is_array()) refuse(where + ".hiddenColumns", "a list of column letters is expected");
+      const auto items = cols->items();
+      for (std::size_t i = 0; i < items.size(); ++i)
+        sheet.set_col_hidden(column_of(items[i], where + ".hiddenColumns[" + std::to_string(i) + "]"), true);
     }
-    if (auto it = j.find("hiddenColumns"); it != j.end()) {
-      if (!it->is_array()) refuse(where + ".hiddenColumns", "a list of column letters is expected");
-      for (std::size_t i = 0; i < it->size(); ++i)
-        sheet.set_col_hidden(column_letters((*it)[i], where + ".hiddenColumns[" + std::to_string(i) + "]"), true);
+    if (auto heights = j.find("rowHeights")) {
+      if (!heights->is_object()) refuse(where + ".rowHeights", "an object of heights by row number is expected");
+      heights->for_each_member([&](const std::string& key, const Node& size) {
+        const std::string w = where + ".rowHeights." + key;
+        sheet.set_row_height(row_key(key, w), size_of(size, w));
+      });
     }
-    if (auto it = j.find("rowHeights"); it != j.end()) {
-      if (!it->is_object()) refuse(where + ".rowHeights", "an object of heights by row number is expected");
-      for (const auto& item : it->items()) {
-        const std::string w = where + ".rowHeights." + item.key();
-        const int row = row_number(Json(std::atoi(item.key().c_str())), w);
-        if (std::to_string(row + 1) != item.key()) refuse(w, "\"" + item.key() + "\" is not a row number");
-        sheet.set_row_height(row, size_of(item.value(), w));
-      }
-    }
-    if (auto it = j.find("columnWidths"); it != j.end()) {
-      if (!it->is_object()) refuse(where + ".columnWidths", "an object of widths by column letters is expected");
-      for (const auto& item : it->items()) {
-        const std::string w = where + ".columnWidths." + item.key();
-        sheet.set_col_width(column_letters(Json(item.key()), w), size_of(item.value(), w));
-      }
+    if (auto widths = j.find("columnWidths")) {
+      if (!widths->is_object()) refuse(where + ".columnWidths", "an object of widths by column letters is expected");
+      widths->for_each_member([&](const std::string& key, const Node& size) {
+        const std::string w = where + ".columnWidths." + key;
+        sheet.set_col_width(column_letters(key, w), size_of(size, w));
+      });
     }
   }
 
-  static double size_of(const Json& j, const std::string& where) {
-    const double n = number_of(j, where);
-    if (n < 0 || n > 409) refuse(where, "a size from 0 to 409 is expected");
-    return n;
-  }
-
-  static int row_number(const Json& j, const std::string& where) {
-    if (!j.is_number_integer() || j.get<long long>() < 1 || j.get<long long>() > kMaxRows)
-      refuse(where, "a row number from 1 to 16384 is expected");
-    return static_cast<int>(j.get<long long>()) - 1;
-  }
-
-  static int column_letters(const Json& j, const std::string& where) {
-    if (!j.is_string()) refuse(where, "column letters such as \"C\" are expected");
-    auto col = parse_column_name(j.get<std::string>());
-    if (!col) refuse(where, "\"" + j.get<std::string>() + "\" is no column from A to IV");
-    return *col;
-  }
-
-  void load_cell(const Json& j, Sheet& sheet, const std::string& address, const std::string& where) {
-    const CellPos p = cell_address(address, where);
-    if (sheet.find(p.row, p.col)) refuse(where, "the cell is given twice");
-    Cell& cell = sheet.ensure(p.row, p.col);
+  // One cell; "prefix" is the place of the sheet's cells, so that a refusal
+  // names the cell ("sheets[0] (\"S\").cells.B7"). Plain values, most of a
+  // workbook, are taken without building that place.
+  void load_cell(const Node& j, Sheet& sheet, const std::string& address, const std::string& prefix) {
+    const auto p = parse_cell_address(address);
+    if (!p) refuse(prefix + address, "\"" + address + "\" is not a cell address such as B7");
+    if (sheet.find(p->row, p->col)) refuse(prefix + address, "the cell is given twice");
     if (!j.is_object()) {
-      cell.value = scalar_value(j, where);
+      Value value;
+      if (j.is_number()) {
+        const auto n = j.number();
+        if (!n) refuse(prefix + address, "the number " + std::string(j.literal()) + " is out of range");
+        value = Value::num(*n);
+      } else if (j.is_string()) {
+        value = Value::str(j.string());
+      } else if (j.is_bool()) {
+        value = Value::logical(j.boolean());
+      } else {
+        refuse(prefix + address, "a number, text or true/false is expected");
+      }
+      sheet.ensure(p->row, p->col).value = std::move(value);
       return;
     }
+    const std::string where = prefix + address;
+    Cell& cell = sheet.ensure(p->row, p->col);
     only_keys(j, where, {"value", "error", "formula", "format", "note"});
-    const bool has_value = j.contains("value"), has_error = j.contains("error");
-    if (has_value && has_error) refuse(where, "a cell holds a value or an error, not both");
-    if (has_value) cell.value = scalar_value(j.at("value"), where + ".value");
-    if (has_error) {
-      const std::string text = text_of(j.at("error"), where + ".error");
+    const auto value = j.find("value"), error = j.find("error");
+    if (value && error) refuse(where, "a cell holds a value or an error, not both");
+    if (value) cell.value = scalar_value(*value, where + ".value");
+    if (error) {
+      const std::string text = text_of(*error, where + ".error");
       auto code = parse_error_text(text);
       if (!code) refuse(where + ".error", "\"" + text + "\" is no error value such as #N/A");
       cell.value = Value::err(*code);
     }
-    if (auto it = j.find("formula"); it != j.end()) {
-      const std::string text = text_of(*it, where + ".formula");
-      auto parsed = parse_formula_any(text, options(sheet, p));
+    if (auto formula = j.find("formula")) {
+      const std::string text = text_of(*formula, where + ".formula");
+      auto parsed = parse_formula_any(text, options(*p));
       if (!parsed.formula)
         refuse(where + ".formula", "\"" + text + "\" does not parse: " + parsed.error + " (at character " +
                                        std::to_string(parsed.position + 1) + ")");
       cell.formula = std::move(parsed.formula);
     }
-    if (auto it = j.find("format"); it != j.end()) cell.format = text_of(*it, where + ".format");
-    if (auto it = j.find("note"); it != j.end()) cell.note = text_of(*it, where + ".note");
-    if (!cell.has_content()) sheet.take(p.row, p.col);
+    if (auto format = j.find("format")) cell.format = text_of(*format, where + ".format");
+    if (auto note = j.find("note")) cell.note = text_of(*note, where + ".note");
+    if (!cell.has_content()) sheet.take(p->row, p->col);
   }
 
-  void load_names(const Json& names) {
+  void load_names(const Node& names) {
     if (!names.is_array()) refuse("names", "a list of names is expected");
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto items = names.items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
       const std::string where = "names[" + std::to_string(i) + "]";
-      const Json& j = names[i];
+      const Node& j = items[i];
       if (!j.is_object()) refuse(where, "an object is expected");
       only_keys(j, where, {"name", "refersTo", "sheet", "hidden"});
       DefinedName n;
       n.name = text_of(member(j, "name", where), where + ".name");
       if (!valid_defined_name(n.name)) refuse(where + ".name", "\"" + n.name + "\" is not a valid name");
-      if (auto it = j.find("sheet"); it != j.end()) {
-        const std::string sheet = text_of(*it, where + ".sheet");
+      if (auto scope = j.find("sheet")) {
+        const std::string sheet = text_of(*scope, where + ".sheet");
         n.scope = book_.find_sheet(sheet);
         if (!n.scope) refuse(where + ".sheet", "no sheet is named \"" + sheet + "\"");
       }
       for (const auto& other : book_.names())
         if (other.scope == n.scope && same_text_no_case(other.name, n.name))
           refuse(where + ".name", "\"" + n.name + "\" is defined twice");
-      if (auto it = j.find("hidden"); it != j.end()) n.hidden = bool_of(*it, where + ".hidden");
+      if (auto hidden = j.find("hidden")) n.hidden = bool_of(*hidden, where + ".hidden");
       const std::string text = text_of(member(j, "refersTo", where), where + ".refersTo");
-      const Sheet& owner = n.scope ? *n.scope : *book_.sheets().front();
-      auto parsed = parse_formula_any(text, options(owner, {}));
-      if (!parsed.formula)
-        refuse(where + ".refersTo", "\"" + text + "\" does not parse: " + parsed.error);
+      auto parsed = parse_formula_any(text, options({}));
+      if (!parsed.formula) refuse(where + ".refersTo", "\"" + text + "\" does not parse: " + parsed.error);
       n.refers_to = std::move(parsed.formula);
       book_.names().push_back(std::move(n));
     }
@@ -259,83 +284,117 @@ class Loader {
   Workbook& book_;
 };
 
-Json cell_json(const Sheet& sheet, const Cell& cell) {
-  const bool plain = !cell.formula && cell.format.empty() && cell.note.empty() && !cell.value.is_error() &&
-                     !cell.value.is_empty();
-  auto value_json = [](const Value& v) -> Json {
-    if (v.is_number()) return v.number;
-    if (v.is_bool()) return v.boolean;
-    return v.text;
-  };
-  if (plain) return value_json(cell.value);
-  Json j = Json::object();
-  if (cell.formula) j["formula"] = print_formula(*cell.formula, print_options_for(sheet, {cell.row, cell.col}));
-  if (cell.value.is_error()) j["error"] = std::string(error_text(cell.value.error));
-  else if (!cell.value.is_empty()) j["value"] = value_json(cell.value);
-  if (!cell.format.empty()) j["format"] = cell.format;
-  if (!cell.note.empty()) j["note"] = cell.note;
-  return j;
+// ------------------------------------------------------------------ writing
+
+void write_plain_value(json::Writer& w, const Value& v) {
+  if (v.is_number()) w.number(v.number);
+  else if (v.is_bool()) w.boolean(v.boolean);
+  else w.string(v.text);
 }
 
-Json sheet_json(const Sheet& sheet) {
-  Json j = Json::object();
-  j["name"] = sheet.name();
-  if (sheet.protected_contents) j["protected"] = true;
-  Json selection = Json::array();
-  for (const Area& a : sheet.selection) selection.push_back(area_a1(a, false));
-  j["selection"] = selection;
-  j["activeCell"] = area_a1(Area::cell(sheet.active_cell), false);
+void write_cell(json::Writer& w, const Sheet& sheet, const Cell& cell) {
+  const bool plain = !cell.formula && cell.format.empty() && cell.note.empty() && !cell.value.is_error() &&
+                     !cell.value.is_empty();
+  if (plain) return write_plain_value(w, cell.value);
+  w.begin_object();
+  if (cell.formula) {
+    w.key("formula");
+    w.string(print_formula(*cell.formula, print_options_for(sheet, {cell.row, cell.col})));
+  }
+  if (cell.value.is_error()) {
+    w.key("error");
+    w.string(error_text(cell.value.error));
+  } else if (!cell.value.is_empty()) {
+    w.key("value");
+    write_plain_value(w, cell.value);
+  }
+  if (!cell.format.empty()) {
+    w.key("format");
+    w.string(cell.format);
+  }
+  if (!cell.note.empty()) {
+    w.key("note");
+    w.string(cell.note);
+  }
+  w.end_object();
+}
+
+void write_sheet(json::Writer& w, const Sheet& sheet) {
+  w.begin_object();
+  w.key("name");
+  w.string(sheet.name());
+  if (sheet.protected_contents) {
+    w.key("protected");
+    w.boolean(true);
+  }
+  w.key("selection");
+  w.begin_array();
+  for (const Area& a : sheet.selection) w.string(area_a1(a, false));
+  w.end_array();
+  w.key("activeCell");
+  w.string(area_a1(Area::cell(sheet.active_cell), false));
   if (!sheet.hidden_rows().empty()) {
-    Json rows = Json::array();
-    for (int r : sheet.hidden_rows()) rows.push_back(r + 1);
-    j["hiddenRows"] = rows;
+    w.key("hiddenRows");
+    w.begin_array();
+    for (int r : sheet.hidden_rows()) w.integer(r + 1);
+    w.end_array();
   }
   if (!sheet.hidden_cols().empty()) {
-    Json cols = Json::array();
-    for (int c : sheet.hidden_cols()) cols.push_back(column_name(c));
-    j["hiddenColumns"] = cols;
+    w.key("hiddenColumns");
+    w.begin_array();
+    for (int c : sheet.hidden_cols()) w.string(column_name(c));
+    w.end_array();
   }
   if (!sheet.row_heights().empty()) {
-    Json heights = Json::object();
-    for (const auto& [r, h] : sheet.row_heights()) heights[std::to_string(r + 1)] = h;
-    j["rowHeights"] = heights;
+    w.key("rowHeights");
+    w.begin_object();
+    for (const auto& [r, h] : sheet.row_heights()) {
+      w.key(std::to_string(r + 1));
+      w.number(h);
+    }
+    w.end_object();
   }
   if (!sheet.col_widths().empty()) {
-    Json widths = Json::object();
-    for (const auto& [c, w] : sheet.col_widths()) widths[column_name(c)] = w;
-    j["columnWidths"] = widths;
+    w.key("columnWidths");
+    w.begin_object();
+    for (const auto& [c, width] : sheet.col_widths()) {
+      w.key(column_name(c));
+      w.number(width);
+    }
+    w.end_object();
   }
+  // Row by row, as a person reads the sheet.
   std::vector<const Cell*> cells;
   sheet.for_each_cell([&](const Cell& c) {
     if (c.has_content()) cells.push_back(&c);
   });
   std::sort(cells.begin(), cells.end(),
             [](const Cell* a, const Cell* b) { return a->row != b->row ? a->row < b->row : a->col < b->col; });
-  Json cell_map = Json::object();
-  for (const Cell* c : cells) cell_map[area_a1(Area::cell(c->row, c->col), false)] = cell_json(sheet, *c);
-  j["cells"] = cell_map;
-  return j;
+  w.key("cells");
+  w.begin_object();
+  for (const Cell* c : cells) {
+    w.key(area_a1(Area::cell(c->row, c->col), false));
+    write_cell(w, sheet, *c);
+  }
+  w.end_object();
+  w.end_object();
 }
 
 }  // namespace
 
 LoadResult workbook_from_json(Application& app, const std::string& text, const std::string& name) {
   LoadResult result;
-  Json root;
-  try {
-    root = Json::parse(text);
-  } catch (const Json::parse_error& e) {
-    result.error = std::string("the file is not valid JSON (") + e.what() + ")";
+  std::string error;
+  const auto doc = json::Document::parse(text, error);
+  if (!doc) {
+    result.error = "the file is not valid JSON (" + error + ")";
     return result;
   }
   auto book = app.make_workbook(name);
   try {
-    Loader(app, *book).load(root);
+    Loader(app, *book).load(doc->root());
   } catch (const Refusal& r) {
     result.error = r.message;
-    return result;
-  } catch (const Json::exception& e) {
-    result.error = std::string("the file breaks the workbook format (") + e.what() + ")";
     return result;
   }
   book->changed = false;
@@ -344,42 +403,41 @@ LoadResult workbook_from_json(Application& app, const std::string& text, const s
 }
 
 std::string workbook_to_json(const Workbook& book) {
-  Json root = Json::object();
-  root["kovoSheet"] = kFormatVersion;
-  root["activeSheet"] = book.active_sheet().name();
-  Json sheets = Json::array();
-  for (const auto& s : book.sheets()) sheets.push_back(sheet_json(*s));
-  root["sheets"] = sheets;
+  json::Writer w;
+  w.begin_object();
+  w.key("kovoSheet");
+  w.integer(kFormatVersion);
+  w.key("activeSheet");
+  w.string(book.active_sheet().name());
+  w.key("sheets");
+  w.begin_array();
+  for (const auto& s : book.sheets()) write_sheet(w, *s);
+  w.end_array();
   if (!book.names().empty()) {
-    Json names = Json::array();
+    w.key("names");
+    w.begin_array();
     for (const auto& n : book.names()) {
-      Json j = Json::object();
-      j["name"] = n.name;
-      if (n.scope) j["sheet"] = n.scope->name();
+      w.begin_object();
+      w.key("name");
+      w.string(n.name);
+      if (n.scope) {
+        w.key("sheet");
+        w.string(n.scope->name());
+      }
       const Sheet& owner = n.scope ? *n.scope : *book.sheets().front();
-      j["refersTo"] = n.refers_to ? print_formula(*n.refers_to, print_options_for(owner, {})) : "=#REF!";
-      if (n.hidden) j["hidden"] = true;
-      names.push_back(j);
+      w.key("refersTo");
+      w.string(n.refers_to ? print_formula(*n.refers_to, print_options_for(owner, {})) : "=#REF!");
+      if (n.hidden) {
+        w.key("hidden");
+        w.boolean(true);
+      }
+      w.end_object();
     }
-    root["names"] = names;
+    w.end_array();
   }
-  return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-
-LoadResult load_workbook_file(Application& app, const std::string& path) {
-  std::string text;
-  if (auto error = read_text_file(path, text)) return {nullptr, *error};
-  auto result = workbook_from_json(app, text, file_name_of(path));
-  if (result.book) result.book->set_path(path);
-  else result.error = path + ": " + result.error;
-  return result;
-}
-
-std::optional<std::string> save_workbook_file(Workbook& book, const std::string& path) {
-  if (auto error = write_text_file_atomically(path, workbook_to_json(book))) return error;
-  book.set_path(path);
-  book.changed = false;
-  return std::nullopt;
+  w.end_object();
+  w.text() += '\n';
+  return std::move(w.text());
 }
 
 }  // namespace kovo::sheet

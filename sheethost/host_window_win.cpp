@@ -1,10 +1,8 @@
 #include "sheethost/host_window_win.h"
 
-#include <cstring>
-#include <ostream>
 
 #include "sheethost/files.h"
-#include "sheethost/xll_host_win.h"
+#include "sheethost/xloper_codec.h"
 
 namespace kovo::sheet {
 
@@ -12,20 +10,15 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"XLMAIN";  // the class add-ins look for to find the main window
 constexpr int kFirstMenuId = 1000;
-constexpr int kClipboardTries = 50;
 
 std::wstring widen(const std::string& text) {
   const std::u16string units = utf8_to_utf16(text);
   return std::wstring(units.begin(), units.end());
 }
 
-std::string narrow(const wchar_t* text, std::size_t length) {
-  return utf16_to_utf8(reinterpret_cast<const XCHAR*>(text), length);
-}
-
 }  // namespace
 
-HostWindow::HostWindow(bool interactive, std::ostream& err) : interactive_(interactive), err_(err) {
+HostWindow::HostWindow() {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &HostWindow::window_proc;
@@ -43,8 +36,7 @@ HostWindow::~HostWindow() {
   if (font_) DeleteObject(font_);
 }
 
-void HostWindow::attach(XllHost& host, CApi& api, Session& session) {
-  host_ = &host;
+void HostWindow::attach(CApi& api, Session& session) {
   api_ = &api;
   session_ = &session;
 }
@@ -66,12 +58,8 @@ LRESULT HostWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
-      if (id >= kFirstMenuId && static_cast<std::size_t>(id - kFirstMenuId) < menu_paths_.size() && session_) {
-        if (auto error = session_->run_command(menu_paths_[static_cast<std::size_t>(id - kFirstMenuId)]))
-          report(*error);
-        if (api_) api_->after_change();
-        rebuild_menu();
-        refresh();
+      if (id >= kFirstMenuId && static_cast<std::size_t>(id - kFirstMenuId) < menu_paths_.size()) {
+        run_menu_command(static_cast<std::size_t>(id - kFirstMenuId));
         return 0;
       }
       break;
@@ -83,6 +71,14 @@ LRESULT HostWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     default: break;
   }
   return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void HostWindow::run_menu_command(std::size_t index) {
+  if (!session_ || !api_) return;
+  if (auto error = session_->run_command(menu_paths_[index])) api_->services().report(*error);
+  api_->after_change();
+  rebuild_menu();
+  refresh();
 }
 
 void HostWindow::rebuild_menu() {
@@ -139,95 +135,6 @@ void HostWindow::show() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-}
-
-// ---------------------------------------------------------------- clipboard
-
-bool HostWindow::open_clipboard() {
-  for (int i = 0; i < kClipboardTries; ++i) {
-    if (OpenClipboard(hwnd_)) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-std::optional<std::string> HostWindow::clipboard_text() {
-  if (!open_clipboard()) return std::nullopt;
-  std::optional<std::string> text;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
-      const std::size_t limit = GlobalSize(data) / sizeof(wchar_t);
-      std::size_t n = 0;
-      while (n < limit && p[n]) ++n;
-      text = narrow(p, n);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
-
-bool HostWindow::set_clipboard_text(const std::string& text) {
-  const std::wstring wide = widen(text);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
-  if (!block) return false;
-  auto* p = static_cast<wchar_t*>(GlobalLock(block));
-  std::memcpy(p, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(block);
-  if (!open_clipboard()) {
-    GlobalFree(block);
-    return false;
-  }
-  EmptyClipboard();
-  const bool handed_over = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
-  CloseClipboard();
-  if (!handed_over) GlobalFree(block);
-  return handed_over;
-}
-
-std::uint64_t HostWindow::clipboard_sequence() { return GetClipboardSequenceNumber(); }
-
-// ------------------------------------------------------------- boxes, trace
-
-bool HostWindow::alert(const std::string& text, int type) {
-  if (!interactive_) {
-    err_ << "kovo-sheet: alert: " << text << "\n";
-    err_.flush();
-    return true;  // a batch run takes the box's first button
-  }
-  UINT style = type == 1 ? MB_OKCANCEL | MB_ICONQUESTION : type == 3 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION;
-  return MessageBoxW(hwnd_, widen(text).c_str(), L"kovo-sheet", style) == IDOK;
-}
-
-void HostWindow::report(const std::string& text) {
-  if (!interactive_) {
-    err_ << "kovo-sheet: " << text << "\n";
-    err_.flush();
-    return;
-  }
-  MessageBoxW(hwnd_, widen(text).c_str(), L"kovo-sheet", MB_OK | MB_ICONWARNING);
-}
-
-std::intptr_t HostWindow::main_window() { return reinterpret_cast<std::intptr_t>(hwnd_); }
-std::intptr_t HostWindow::instance() { return reinterpret_cast<std::intptr_t>(GetModuleHandleW(nullptr)); }
-
-void HostWindow::trace(const std::string& line) {
-  err_ << "trace: " << line << "\n";
-  err_.flush();
-}
-
-std::string HostWindow::resolve_module(const std::string& module) { return host_ ? host_->resolve_module(module) : ""; }
-
-bool HostWindow::open_addin(const std::string& path, std::string& error) {
-  return host_ && host_->open_addin(path, false, error);
-}
-
-void* HostWindow::find_procedure(const std::string& module, const std::string& procedure) {
-  return host_ ? host_->find_procedure(module, procedure) : nullptr;
-}
-
-std::optional<Oper> HostWindow::auto_register(const std::string& module, const std::string& procedure) {
-  return host_ ? host_->auto_register(module, procedure) : std::nullopt;
 }
 
 }  // namespace kovo::sheet

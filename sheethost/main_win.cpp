@@ -9,6 +9,7 @@
 
 #include <iostream>
 
+#include "sheethost/host_services_win.h"
 #include "sheethost/host_window_win.h"
 #include "sheethost/session.h"
 #include "sheethost/xll_host_win.h"
@@ -51,12 +52,15 @@ int main() {
   }
   Application app;
   app.list_separator = locale_list_separator();
-  HostWindow window(line.window, std::cerr);
-  CApi api(app, window);
+  HostWindow window;
+  WindowsServices services(line.window, std::cerr);
+  services.set_main_window(window.handle());
+  CApi api(app, services);
   XllHost host(api);
   app.calculator().set_function_host(&host);
   Session session(api, host, std::cout, std::cerr);
-  window.attach(host, api, session);
+  window.attach(api, session);
+  services.on_status([&window](const std::string&) { window.refresh(); });
   int status = session.run(line);
   if (status == 0 && line.window) window.show();
   host.close_all();

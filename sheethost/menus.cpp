@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <nlohmann/json.hpp>
+
+#include "sheethost/json.h"
 
 namespace kovo::sheet {
 
@@ -195,49 +196,45 @@ bool Toolbars::remove(std::string_view name) {
 }
 
 std::optional<std::string> Toolbars::load(const std::string& json_text) {
-  using Json = nlohmann::json;
-  Json root;
-  try {
-    root = Json::parse(json_text);
-  } catch (const Json::parse_error&) {
-    return std::string("the toolbar file is not a toolbar file of this program");
-  }
+  const std::string not_ours = "the toolbar file is not a toolbar file of this program";
+  std::string error;
+  const auto doc = json::Document::parse(json_text, error);
+  if (!doc) return not_ours + " (" + error + ")";
+  const json::Value root = doc->root();
+  const auto version = root.find("kovoToolbars");
+  const auto list = root.find("toolbars");
+  if (!version || version->integer() != 1 || !list || !list->is_array()) return not_ours;
+  // Read whole before anything changes.
   std::vector<Toolbar> loaded;
-  try {
-    if (!root.is_object() || root.value("kovoToolbars", 0) != 1 || !root.contains("toolbars") ||
-        !root["toolbars"].is_array())
-      return std::string("the toolbar file is not a toolbar file of this program");
-    for (std::size_t i = 0; i < root["toolbars"].size(); ++i) {
-      const Json& j = root["toolbars"][i];
-      const std::string where = "toolbars[" + std::to_string(i) + "]";
-      if (!j.is_object() || !j.contains("name") || !j["name"].is_string() || j["name"].get<std::string>().empty())
-        return where + ": a toolbar needs a name";
-      Toolbar t;
-      t.name = j["name"].get<std::string>();
-      if (j.contains("visible")) {
-        if (!j["visible"].is_boolean()) return where + ".visible: true or false is expected";
-        t.visible = j["visible"].get<bool>();
-      }
-      if (j.contains("buttons")) {
-        if (!j["buttons"].is_array()) return where + ".buttons: a list is expected";
-        for (const Json& b : j["buttons"]) {
-          if (!b.is_object()) return where + ".buttons: a button is an object";
-          ToolButton button;
-          if (b.contains("macro")) {
-            if (!b["macro"].is_string()) return where + ".buttons: a macro is a text";
-            button.macro = b["macro"].get<std::string>();
-          }
-          if (b.contains("tip")) {
-            if (!b["tip"].is_string()) return where + ".buttons: a tip is a text";
-            button.tip = b["tip"].get<std::string>();
-          }
-          t.buttons.push_back(button);
-        }
-      }
-      loaded.push_back(std::move(t));
+  const auto bars = list->items();
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    const json::Value& j = bars[i];
+    const std::string where = "toolbars[" + std::to_string(i) + "]";
+    const auto name = j.find("name");
+    if (!name || !name->is_string() || name->string().empty()) return where + ": a toolbar needs a name";
+    Toolbar t;
+    t.name = name->string();
+    if (const auto visible = j.find("visible")) {
+      if (!visible->is_bool()) return where + ".visible: true or false is expected";
+      t.visible = visible->boolean();
     }
-  } catch (const Json::exception& e) {
-    return std::string("the toolbar file breaks the toolbar format (") + e.what() + ")";
+    if (const auto buttons = j.find("buttons")) {
+      if (!buttons->is_array()) return where + ".buttons: a list is expected";
+      for (const json::Value& b : buttons->items()) {
+        if (!b.is_object()) return where + ".buttons: a button is an object";
+        ToolButton button;
+        if (const auto macro = b.find("macro")) {
+          if (!macro->is_string()) return where + ".buttons: a macro is a text";
+          button.macro = macro->string();
+        }
+        if (const auto tip = b.find("tip")) {
+          if (!tip->is_string()) return where + ".buttons: a tip is a text";
+          button.tip = tip->string();
+        }
+        t.buttons.push_back(button);
+      }
+    }
+    loaded.push_back(std::move(t));
   }
   for (auto& t : loaded) {
     if (Toolbar* existing = find(t.name); existing && !existing->built_in) *existing = std::move(t);
@@ -247,26 +244,40 @@ std::optional<std::string> Toolbars::load(const std::string& json_text) {
 }
 
 std::string Toolbars::save(const std::vector<std::string>& names) const {
-  using Json = nlohmann::ordered_json;
-  Json root = Json::object();
-  root["kovoToolbars"] = 1;
-  Json list = Json::array();
+  json::Writer w;
+  w.begin_object();
+  w.key("kovoToolbars");
+  w.integer(1);
+  w.key("toolbars");
+  w.begin_array();
   for (const auto& t : bars_) {
     if (t.built_in) continue;
     if (!names.empty() && std::none_of(names.begin(), names.end(), [&](const std::string& n) {
           return same_menu_text(n, t.name) || n == t.name;
         }))
       continue;
-    Json j = Json::object();
-    j["name"] = t.name;
-    j["visible"] = t.visible;
-    Json buttons = Json::array();
-    for (const auto& b : t.buttons) buttons.push_back({{"macro", b.macro}, {"tip", b.tip}});
-    j["buttons"] = buttons;
-    list.push_back(j);
+    w.begin_object();
+    w.key("name");
+    w.string(t.name);
+    w.key("visible");
+    w.boolean(t.visible);
+    w.key("buttons");
+    w.begin_array();
+    for (const auto& b : t.buttons) {
+      w.begin_object();
+      w.key("macro");
+      w.string(b.macro);
+      w.key("tip");
+      w.string(b.tip);
+      w.end_object();
+    }
+    w.end_array();
+    w.end_object();
   }
-  root["toolbars"] = list;
-  return root.dump(2) + "\n";
+  w.end_array();
+  w.end_object();
+  w.text() += '\n';
+  return std::move(w.text());
 }
 
 }  // namespace kovo::sheet

@@ -37,10 +37,12 @@ std::string command_list(Registry& registry) {
 }  // namespace
 
 std::string usage_text() {
-  return "usage: kovo-sheet [--addin XLL]... [--open BOOK.json | --import SHEET.csv] [--sheet NAME]\n"
-         "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc] [--save BOOK.json]\n"
+  return "usage: kovo-sheet [--addin XLL]... [--open BOOK.json | --open SHEET.csv] [--sheet NAME]\n"
+         "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc] [--save BOOK.json | OUT.csv]\n"
          "                  [--export OUT.csv] [--print] [--trace]\n"
-         "       further options: --install-addin XLL, --remove-addin XLL, --menus, --window, --help\n"
+         "       further options: --import (as --open), --install-addin XLL, --remove-addin XLL, --menus,\n"
+         "       --window, --help\n"
+         "Files are read and written as their extension says: " + file_kinds_text() + ".\n"
          "Options are carried out in the order given; the first failure ends the run with status 1.\n";
 }
 
@@ -147,19 +149,8 @@ std::optional<std::string> Session::perform(const Action& action) {
     case Action::Kind::RemoveAddin:
       if (!addins_.remove_addin(action.argument, error)) return error;
       return std::nullopt;
-    case Action::Kind::Open: {
-      auto loaded = load_workbook_file(app, action.argument);
-      if (!loaded.book) return loaded.error;
-      app.open(std::move(loaded.book));
-      return std::nullopt;
-    }
-    case Action::Kind::Import: {
-      auto loaded = import_csv_file(app, action.argument);
-      if (!loaded.book) return loaded.error;
-      app.open(std::move(loaded.book));
-      app.calculator().recalculate();
-      return std::nullopt;
-    }
+    case Action::Kind::Open:
+    case Action::Kind::Import: return api_.open_document(action.argument);
     case Action::Kind::Sheet: {
       Sheet* sheet = active_sheet_or(error);
       if (!sheet) return error;
@@ -190,7 +181,7 @@ std::optional<std::string> Session::perform(const Action& action) {
     case Action::Kind::Save: {
       Sheet* sheet = active_sheet_or(error);
       if (!sheet) return error;
-      return save_workbook_file(sheet->book(), action.argument);
+      return save_document(sheet->book(), action.argument);
     }
     case Action::Kind::Export: {
       Sheet* sheet = active_sheet_or(error);

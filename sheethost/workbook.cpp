@@ -23,9 +23,20 @@ Sheet::~Sheet() = default;
 
 Cell* Sheet::find(int row, int col) const {
   if (col < 0 || row < 0 || static_cast<std::size_t>(col) >= columns_.size()) return nullptr;
-  const auto& column = columns_[static_cast<std::size_t>(col)];
-  if (static_cast<std::size_t>(row) >= column.size()) return nullptr;
-  return column[static_cast<std::size_t>(row)].get();
+  const auto& blocks = columns_[static_cast<std::size_t>(col)].blocks;
+  const auto b = static_cast<std::size_t>(row / kBlockRows);
+  if (b >= blocks.size() || !blocks[b]) return nullptr;
+  return (*blocks[b])[static_cast<std::size_t>(row % kBlockRows)].get();
+}
+
+std::unique_ptr<Cell>* Sheet::slot(int row, int col) {
+  if (!valid_pos(row, col)) return nullptr;
+  if (static_cast<std::size_t>(col) >= columns_.size()) columns_.resize(static_cast<std::size_t>(col) + 1);
+  auto& blocks = columns_[static_cast<std::size_t>(col)].blocks;
+  const auto b = static_cast<std::size_t>(row / kBlockRows);
+  if (b >= blocks.size()) blocks.resize(b + 1);
+  if (!blocks[b]) blocks[b] = std::make_unique<Block>();
+  return &(*blocks[b])[static_cast<std::size_t>(row % kBlockRows)];
 }
 
 Cell& Sheet::ensure(int row, int col) {
@@ -38,26 +49,19 @@ Cell& Sheet::ensure(int row, int col) {
 
 std::unique_ptr<Cell> Sheet::take(int row, int col) {
   if (!find(row, col)) return nullptr;
-  return std::move(columns_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)]);
+  return std::move(*slot(row, col));
 }
 
 void Sheet::put(int row, int col, std::unique_ptr<Cell> cell) {
   if (!valid_pos(row, col)) return;
-  if (static_cast<std::size_t>(col) >= columns_.size()) {
-    if (!cell) return;
-    columns_.resize(static_cast<std::size_t>(col) + 1);
+  if (!cell) {
+    if (find(row, col)) slot(row, col)->reset();
+    return;
   }
-  auto& column = columns_[static_cast<std::size_t>(col)];
-  if (static_cast<std::size_t>(row) >= column.size()) {
-    if (!cell) return;
-    column.resize(static_cast<std::size_t>(row) + 1);
-  }
-  if (cell) {
-    cell->sheet = this;
-    cell->row = row;
-    cell->col = col;
-  }
-  column[static_cast<std::size_t>(row)] = std::move(cell);
+  cell->sheet = this;
+  cell->row = row;
+  cell->col = col;
+  *slot(row, col) = std::move(cell);
 }
 
 std::optional<Area> Sheet::used_range() const {
@@ -100,17 +104,18 @@ Container shift_keys(const Container& in, int at, int count, int limit) {
 std::vector<std::unique_ptr<Cell>> Sheet::shift_rows(int at, int count) {
   std::vector<std::unique_ptr<Cell>> dropped;
   for (std::size_t c = 0; c < columns_.size(); ++c) {
-    auto& column = columns_[c];
-    if (static_cast<std::size_t>(at) >= column.size()) continue;
-    const std::size_t old_size = column.size();
-    column.resize(old_size + static_cast<std::size_t>(count));
-    std::move_backward(column.begin() + at, column.begin() + static_cast<std::ptrdiff_t>(old_size), column.end());
-    while (column.size() > static_cast<std::size_t>(kMaxRows)) {
-      if (column.back()) dropped.push_back(std::move(column.back()));
-      column.pop_back();
+    // The column's cells from "at" down, taken out and put back lower.
+    std::vector<std::unique_ptr<Cell>> moving;
+    auto& blocks = columns_[c].blocks;
+    for (std::size_t b = static_cast<std::size_t>(at / kBlockRows); b < blocks.size(); ++b)
+      if (blocks[b])
+        for (auto& cell : *blocks[b])
+          if (cell && cell->row >= at) moving.push_back(std::move(cell));
+    for (auto& cell : moving) {
+      const int row = cell->row + count;
+      if (row >= kMaxRows) dropped.push_back(std::move(cell));
+      else put(row, static_cast<int>(c), std::move(cell));
     }
-    for (std::size_t r = static_cast<std::size_t>(at); r < column.size(); ++r)
-      if (column[r]) column[r]->row = static_cast<int>(r);
   }
   hidden_rows_ = shift_keys(hidden_rows_, at, count, kMaxRows);
   row_heights_ = shift_keys(row_heights_, at, count, kMaxRows);
@@ -122,13 +127,17 @@ std::vector<std::unique_ptr<Cell>> Sheet::shift_cols(int at, int count) {
   if (static_cast<std::size_t>(at) < columns_.size()) {
     for (int i = 0; i < count; ++i) columns_.emplace(columns_.begin() + at);
     while (columns_.size() > static_cast<std::size_t>(kMaxCols)) {
-      for (auto& cell : columns_.back())
-        if (cell) dropped.push_back(std::move(cell));
+      for (auto& block : columns_.back().blocks)
+        if (block)
+          for (auto& cell : *block)
+            if (cell) dropped.push_back(std::move(cell));
       columns_.pop_back();
     }
     for (std::size_t c = static_cast<std::size_t>(at); c < columns_.size(); ++c)
-      for (auto& cell : columns_[c])
-        if (cell) cell->col = static_cast<int>(c);
+      for (auto& block : columns_[c].blocks)
+        if (block)
+          for (auto& cell : *block)
+            if (cell) cell->col = static_cast<int>(c);
   }
   hidden_cols_ = shift_keys(hidden_cols_, at, count, kMaxCols);
   col_widths_ = shift_keys(col_widths_, at, count, kMaxCols);

@@ -5,6 +5,7 @@
 // calculator hears of them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -71,12 +72,15 @@ class Sheet {
   // Places a cell, replacing what is there; the cell's position is updated.
   void put(int row, int col, std::unique_ptr<Cell> cell);
 
-  // Calls f(Cell&) for every cell, column by column.
+  // Calls f(Cell&) for every cell, column by column, each column from the
+  // top. f must not add or remove cells of this sheet.
   template <typename F>
   void for_each_cell(F&& f) const {
     for (const auto& column : columns_)
-      for (const auto& cell : column)
-        if (cell) f(*cell);
+      for (const auto& block : column.blocks)
+        if (block)
+          for (const auto& cell : *block)
+            if (cell) f(*cell);
   }
   // First to last used row and column (cells with any content), if any.
   std::optional<Area> used_range() const;
@@ -105,13 +109,28 @@ class Sheet {
   bool protected_contents = false;
 
  private:
+  // Cells are kept per column in blocks of rows, made when a cell first
+  // lands in them: finding a cell costs two index steps, and a sparse sheet
+  // (a few cells far down many columns) costs a block per cell, not a
+  // column of 65536 slots.
+  static constexpr int kBlockRows = 64;
+  using Block = std::array<std::unique_ptr<Cell>, kBlockRows>;
+  struct Column {
+    std::vector<std::unique_ptr<Block>> blocks;  // [row / kBlockRows]
+  };
+  std::unique_ptr<Cell>* slot(int row, int col);
+
   Workbook* book_;
   std::uint64_t id_;
   std::string name_;
-  std::vector<std::vector<std::unique_ptr<Cell>>> columns_;  // [col][row]
+  std::vector<Column> columns_;  // [col]
   std::set<int> hidden_rows_, hidden_cols_;
   std::map<int, double> row_heights_, col_widths_;
 };
+
+// Names defined through other names are followed this many levels deep;
+// a deeper chain (or a circle of names) reads as #REF!.
+constexpr int kMaxNameDepth = 16;
 
 struct DefinedName {
   DefinedName();

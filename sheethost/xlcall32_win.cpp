@@ -7,7 +7,7 @@
 
 #include <cstdarg>
 
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace {
 

@@ -100,7 +100,10 @@ struct XllHost::CallStorage {
   std::vector<std::wstring> wide_texts;
 };
 
-XllHost::XllHost(CApi& api) : api_(api) { g_host = this; }
+XllHost::XllHost(CApi& api) : api_(api) {
+  g_host = this;
+  api_.set_addins(*this);
+}
 
 XllHost::~XllHost() {
   close_all();
@@ -123,7 +126,7 @@ XllHost::Module* XllHost::find_module(const std::string& path) {
   return nullptr;
 }
 
-std::string XllHost::resolve_module(const std::string& module) const {
+std::string XllHost::resolve_module(const std::string& module) {
   for (const Module* m : modules_)
     if (same_text_no_case(m->path, module)) return m->path;
   const std::string full = full_path(module);
@@ -134,7 +137,7 @@ std::string XllHost::resolve_module(const std::string& module) const {
   return {};
 }
 
-void* XllHost::find_procedure(const std::string& module, const std::string& name) const {
+void* XllHost::find_procedure(const std::string& module, const std::string& name) {
   for (const Module* m : modules_)
     if (same_text_no_case(m->path, module)) return reinterpret_cast<void*>(GetProcAddress(m->handle, name.c_str()));
   return nullptr;

@@ -18,7 +18,7 @@
 
 namespace kovo::sheet {
 
-class XllHost final : public FunctionHost, public AddinLoader {
+class XllHost final : public FunctionHost, public AddinLoader, public AddinServices {
  public:
   explicit XllHost(CApi& api);
   ~XllHost() override;
@@ -40,10 +40,11 @@ class XllHost final : public FunctionHost, public AddinLoader {
                    std::string& error) override;
   void close_all() override;
 
-  // For the host services.
-  std::string resolve_module(const std::string& module) const;
-  void* find_procedure(const std::string& module, const std::string& procedure) const;
-  std::optional<Oper> auto_register(const std::string& module, const std::string& procedure);
+  // AddinServices
+  std::string resolve_module(const std::string& module) override;
+  bool open_addin(const std::string& path, std::string& error) override { return open_addin(path, false, error); }
+  void* find_procedure(const std::string& module, const std::string& procedure) override;
+  std::optional<Oper> auto_register(const std::string& module, const std::string& procedure) override;
 
   // The C API entries.
   int excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers);

@@ -7,7 +7,10 @@ namespace kovo::sheet {
 
 namespace {
 
-constexpr std::size_t kMaxArrayItems = static_cast<std::size_t>(kMaxRows) * kMaxCols;
+// An array crossing the C API is held whole as host values: one of more
+// items than 16384 x 256 (what the host reads of a range at once stays far
+// below) is refused as malformed rather than let exhaust the memory.
+constexpr std::size_t kMaxArrayItems = std::size_t{16384} * 256;
 
 // Code points of the bytes 0x80 to 0x9F in code page 1252 (0 where none).
 constexpr char32_t kCp1252High[32] = {

@@ -12,7 +12,7 @@
 #include <unordered_set>
 
 #include "sheethost/oper.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::sheet {
 

@@ -142,8 +142,9 @@ void exit_addin() {
   const RegistrationTable& table = registration_table();
   if (g_module_name.empty()) g_module_name = xl::addin_file_name();
   for (int r = 0; r < kRegistrationRows; ++r) {
-    // The registration id, looked up by module and procedure, then unregistered.
-    const Answer id = xl::call(xlfRegister, {Oper::text(g_module_name), Oper::counted(table.cell(r, kProcedure).counted())});
+    // The registration id, looked up by module and procedure (REGISTER would
+    // register the procedure again), then unregistered.
+    const Answer id = xl::call(xlfRegisterId, {Oper::text(g_module_name), Oper::counted(table.cell(r, kProcedure).counted())});
     if (id.ok() && id.value.is_number()) xl::call(xlfUnregister, {id.value});
   }
   closing_steps();

@@ -10,7 +10,7 @@
 
 #include "addin/core/addin_settings.h"
 #include "addin/core/tables.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::addin {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "addin/core/request_text.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::addin::xl {
 

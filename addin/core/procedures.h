@@ -7,7 +7,7 @@
 // declaration against its row of the registration table.
 #pragma once
 
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 #define KOVO_XLOPERS_3 LPXLOPER, LPXLOPER, LPXLOPER
 #define KOVO_XLOPERS_7 KOVO_XLOPERS_3, KOVO_XLOPERS_3, LPXLOPER

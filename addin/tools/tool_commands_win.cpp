@@ -64,10 +64,12 @@ Oper on_sheet(const std::vector<CellArea>& areas, IDSHEET sheet) {
 
 Oper cell_on_sheet(int row, int col, IDSHEET sheet) { return on_sheet({CellArea{row, col, row, col}}, sheet); }
 
-// Every row and column of the target shown again.
-void unhide(const Oper& target) {
-  xl::call(xlcRowHeight, {Oper(), target, Oper::boolean(false), Oper::number(2)});
-  xl::call(xlcColumnWidth, {Oper(), target, Oper::boolean(false), Oper::number(2)});
+// Every row and column of the target shown again; false when the
+// spreadsheet refused (a protected sheet).
+bool unhide(const Oper& target) {
+  const bool rows = xl::call(xlcRowHeight, {Oper(), target, Oper::boolean(false), Oper::number(2)}).ok();
+  const bool columns = xl::call(xlcColumnWidth, {Oper(), target, Oper::boolean(false), Oper::number(2)}).ok();
+  return rows && columns;
 }
 
 CellValue cell_value_of(const Oper& v) {
@@ -113,7 +115,6 @@ class AreaValues {
 int zero_suppress(const XLOPER* argument) {
   const auto target = target_of(argument);
   if (!target) return 1;
-  unhide(*target);
   std::vector<CellArea> areas;
   for (const auto& a : target->areas()) areas.push_back(cell_area(a));
   const IDSHEET sheet = sheet_of(*target);
@@ -129,13 +130,20 @@ int zero_suppress(const XLOPER* argument) {
         return CellValue{};
       },
       settings().column_wise_zero_suppress != 0);
+  // The plan reads values only, which showing rows does not change: a
+  // refused command has changed nothing.
   if (plan.whole_sheet) {
     box(addin_message(kMsgWholeSheetSuppress), MB_OK | MB_ICONEXCLAMATION);
     return 1;
   }
-  for (const auto& batch : plan.batches)
-    xl::call(batch.rows ? xlcRowHeight : xlcColumnWidth,
-             {Oper(), on_sheet(batch.cells, sheet), Oper::boolean(false), Oper::number(1)});
+  bool done = unhide(*target);
+  for (std::size_t i = 0; done && i < plan.batches.size(); ++i) {
+    const HideBatch& batch = plan.batches[i];
+    done = xl::call(batch.rows ? xlcRowHeight : xlcColumnWidth,
+                    {Oper(), on_sheet(batch.cells, sheet), Oper::boolean(false), Oper::number(1)})
+               .ok();
+  }
+  if (!done) box(addin_message(kMsgSheetProtected), MB_OK | MB_ICONEXCLAMATION);
   return 1;
 }
 

@@ -5,7 +5,7 @@
 // spreadsheet.
 #pragma once
 
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace kovo::addin::tools {
 

@@ -10,17 +10,21 @@
 
 namespace kovo::addin::tools {
 
-// A sheet has 16384 rows and 256 columns; an area covering them all is the
-// whole sheet.
-inline constexpr int kSheetRows = 16384;
+// A sheet as the spreadsheet presents it through XLOPER has 256 columns and
+// 65536 rows (16384 in the oldest versions); an area from A1 over all the
+// columns down to either last row is the whole sheet.
 inline constexpr int kSheetColumns = 256;
+inline constexpr int kSheetRows = 65536;
+inline constexpr int kOldSheetRows = 16384;
 // References gathered before Excel is asked to hide them.
 inline constexpr std::size_t kHideBatch = 30;
 
 // A rectangle of cells, 0-based and inclusive.
 struct CellArea {
   int row1 = 0, col1 = 0, row2 = 0, col2 = 0;
-  bool whole_sheet() const { return row1 == 0 && col1 == 0 && row2 == kSheetRows - 1 && col2 == kSheetColumns - 1; }
+  bool whole_sheet() const {
+    return row1 == 0 && col1 == 0 && col2 == kSheetColumns - 1 && (row2 == kSheetRows - 1 || row2 == kOldSheetRows - 1);
+  }
   friend bool operator==(const CellArea&, const CellArea&) = default;
 };
 

@@ -500,15 +500,12 @@ const std::vector<std::string>& known_cyma_companies() { return g_cyma_companies
 
 void install_companies() {
   btrv::set_free_one_file_handle(&free_one_file_handle);
-  LifecycleHooks& hooks = lifecycle_hooks();
-  hooks.build_company_list = [] { g_cyma_companies = cyma_company_list(); };
-  hooks.close_held_files = [] {
+  lifecycle_hooks().build_company_list = [] { g_cyma_companies = cyma_company_list(); };
+  on_cleanup(CleanupStage::kCloseFiles, [] {
     for (auto& c : g_companies) close_company_files(*c);
-  };
-  hooks.free_all = [] {
-    close_all_companies();
-    g_cyma_companies.clear();
-  };
+  });
+  on_cleanup(CleanupStage::kCompanies, close_all_companies);
+  on_cleanup(CleanupStage::kCompanyNames, [] { g_cyma_companies.clear(); });
 }
 
 }  // namespace kovo::data

@@ -136,6 +136,13 @@ std::string help_file_path(HINSTANCE module) {
   return help + "chm";
 }
 
+bool save_settings_for_command() {
+  constexpr int kSettingsNotWritten = 60;
+  if (write_all_settings()) return true;
+  report(kSettingsNotWritten);
+  return false;
+}
+
 void install_settings_store() {
   LifecycleHooks& hooks = lifecycle_hooks();
   hooks.read_settings = read_all_settings;

@@ -15,7 +15,10 @@ void read_all_settings();
 bool write_all_settings();
 // The connector's own path with the text after its last "." replaced by "chm".
 std::string help_file_path(HINSTANCE module);
-// Makes initialisation read and command 3 write the stored settings.
+// What "[SETUP" does without a user: writes the settings as the command's
+// parameters left them; false with message 60 pending when it could not.
+bool save_settings_for_command();
+// Makes initialisation read the stored settings and the windows write them.
 void install_settings_store();
 
 }  // namespace kovo

@@ -10,25 +10,8 @@
 
 namespace kovo {
 
-// Modeless window slots, in the order ModelessFix offers a message.
-enum Slot : int {
-  kSlotSetup, kSlotFeSetup, kSlotAbout, kSlotChartCopy, kSlotDrill, kSlotBudget,
-  kSlotPeriodWizard, kSlotSad, kSlotEnquiry, kSlotCompany, kSlotFurther, kSlotTrxFields,
-  kSlotTurbo, kSlotList, kSlotCount
-};
-
 HINSTANCE connector_module();
 HWND connector_main_window();
-HWND slot_window(Slot slot);
-void set_slot_window(Slot slot, HWND window);
-// A window's module installs its dialog procedure; until then the slot's
-// window is not created.
-void register_dialog(Slot slot, DLGPROC procedure);
-
-void open_help();
-
-// The interactive form of a report: shown only with an owner and without NoShow.
-int show_message_box(HWND owner, int number, std::string_view detail);
 
 // "Kovo Version <ProductVersion><ProductName less its first word>".
 std::string version_answer(HINSTANCE module);

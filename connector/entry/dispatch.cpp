@@ -2,31 +2,34 @@
 
 #include <map>
 
+#include "entry/lifecycle.h"
 #include "entry/messages.h"
 #include "entry/request_text.h"
 
 namespace kovo {
 namespace {
 
+using namespace codes;
+
 constexpr CommandCode kCodes[] = {
-    {2, CodeKind::Window, false},   {3, CodeKind::Window, false},
-    {4, CodeKind::Window, false},   {5, CodeKind::Window, false},
-    {8, CodeKind::Window, false},   {9, CodeKind::Window, false},
-    {11, CodeKind::StartCalc, false}, {12, CodeKind::FinishCalc, false},
-    {13, CodeKind::Window, false},  {14, CodeKind::Window, false},
-    {15, CodeKind::Window, false},  {19, CodeKind::Window, true},
-    {20, CodeKind::Window, false},  {21, CodeKind::Window, false},
-    {22, CodeKind::Window, false},  {100, CodeKind::Value, true},
-    {102, CodeKind::Value, true},   {103, CodeKind::Value, true},
-    {104, CodeKind::Value, true},   {105, CodeKind::Value, true},
-    {106, CodeKind::Value, true},   {114, CodeKind::Value, true},
-    {115, CodeKind::Value, true},   {116, CodeKind::Value, true},
-    {125, CodeKind::Version, true}, {126, CodeKind::Value, true},
-    {127, CodeKind::NotSupported, true},
+    {kPassword, CodeKind::Window, false},     {kSetup, CodeKind::Window, false},
+    {kChart, CodeKind::Window, false},        {kDrillDown, CodeKind::Window, false},
+    {kShowConnector, CodeKind::Window, false}, {kDllHelp, CodeKind::Window, false},
+    {kStartCalc, CodeKind::StartCalc, false}, {kFinishCalc, CodeKind::FinishCalc, false},
+    {kBudget, CodeKind::Window, false},       {kPeriodWizard, CodeKind::Window, false},
+    {kDllSetup, CodeKind::Window, false},     {kList, CodeKind::Window, true},
+    {kDataPreload, CodeKind::Window, false},  {kReset, CodeKind::Window, false},
+    {kInquire, CodeKind::Window, false},      {kGl, CodeKind::Value, true},
+    {kNgl, CodeKind::Value, true},            {kDesc, CodeKind::Value, true},
+    {kGlTran, CodeKind::Value, true},         {kGtTran, CodeKind::Value, true},
+    {kJcTran, CodeKind::Value, true},         {kSdesc, CodeKind::Value, true},
+    {kCodata, CodeKind::Value, true},         {kAcctData, CodeKind::Value, true},
+    {kVersion, CodeKind::Version, true},      {kWgl, CodeKind::Value, true},
+    {kNotSupported, CodeKind::NotSupported, true},
 };
 
-constexpr int kNotProcessed = 31;
-constexpr int kFunctionNotSupported = 32;
+constexpr int kMessageNotProcessed = 31;
+constexpr int kMessageFunctionNotSupported = 32;
 
 ConnectorHost g_host;
 bool g_calculating = false;
@@ -36,7 +39,37 @@ std::map<int, ValueHandler>& handlers() {
   return table;
 }
 
-bool returns_own_status(int code) { return code >= 114 && code <= 116; }
+bool returns_own_status(int code) { return code >= kSdesc && code <= kAcctData; }
+
+// Runs the handler of a listed code; the answer is written by the caller.
+int run(const CommandCode& entry, std::string_view args, std::string& answer) {
+  switch (entry.kind) {
+    case CodeKind::Window:
+      return g_host.window_command ? g_host.window_command(entry.code, args, answer) : kStatusProcessed;
+    case CodeKind::StartCalc:
+      g_calculating = true;
+      return kStatusProcessed;
+    case CodeKind::FinishCalc:
+      g_calculating = false;
+      if (g_host.finish_calculation) g_host.finish_calculation();
+      return kStatusProcessed;
+    case CodeKind::Version:
+      if (g_host.version_answer) answer = g_host.version_answer();
+      return kStatusProcessed;
+    case CodeKind::NotSupported:
+      answer = format_message(kMessageFunctionNotSupported, {});
+      return kStatusProcessed;
+    case CodeKind::Value:
+      break;
+  }
+  const auto found = handlers().find(entry.code);
+  if (found == handlers().end()) {
+    answer = format_message(kMessageFunctionNotSupported, {});
+    return returns_own_status(entry.code) ? kMessageFunctionNotSupported : kStatusProcessed;
+  }
+  const int status = found->second(entry.code, args, answer);
+  return returns_own_status(entry.code) ? status : kStatusProcessed;
+}
 
 }  // namespace
 
@@ -51,46 +84,32 @@ void set_connector_host(const ConnectorHost& host) { g_host = host; }
 bool calculation_in_progress() { return g_calculating; }
 
 int connector_interface(int code, const char* arguments, char* result, std::size_t capacity) {
-  clear_message();
   if (result && capacity > 0) result[0] = '\0';
-  const std::string_view args = arguments ? arguments : "";
   const CommandCode* entry = find_command_code(code);
+  if (connector_busy()) {
+    // A request that slipped in through a nested message loop: the work
+    // under way holds the connector's buffers and file positions.
+    std::string busy = format_message(kMessageBusy, {});
+    if (entry && entry->crlf) busy += "\r\n";
+    copy_to_buffer(busy, result, capacity);
+    return kStatusBusy;
+  }
+  const BusyScope in_call(Work::kCall);
+  clear_message();
   if (!entry) {
-    copy_to_buffer(format_message(kNotProcessed, {}), result, capacity);
-    return 1;
+    copy_to_buffer(format_message(kMessageNotProcessed, {}), result, capacity);
+    return kStatusNotProcessed;
   }
   std::string answer;
-  int status = 0;
-  switch (entry->kind) {
-    case CodeKind::Window:
-      if (g_host.window_command) g_host.window_command(code, args, answer);
-      break;
-    case CodeKind::StartCalc:
-      g_calculating = true;
-      break;
-    case CodeKind::FinishCalc:
-      g_calculating = false;
-      if (g_host.finish_calculation) g_host.finish_calculation();
-      break;
-    case CodeKind::Version:
-      if (g_host.version_answer) answer = g_host.version_answer();
-      break;
-    case CodeKind::NotSupported:
-      answer = format_message(kFunctionNotSupported, {});
-      break;
-    case CodeKind::Value: {
-      const auto found = handlers().find(code);
-      if (found == handlers().end()) {
-        answer = format_message(kFunctionNotSupported, {});
-        if (returns_own_status(code)) status = kFunctionNotSupported;
-      } else {
-        const int handler_status = found->second(code, args, answer);
-        if (returns_own_status(code)) status = handler_status;
-      }
-      break;
-    }
+  const int status = run(*entry, arguments ? arguments : "", answer);
+  if (entry->kind != CodeKind::Window) {
+    if (entry->crlf) answer += "\r\n";
+  } else if (status == kStatusProcessed && (entry->crlf || !answer.empty())) {
+    // A text an automated window handed back is a result text like any
+    // other; a refused window command answers its reason as the unknown
+    // codes do, without a line end.
+    answer += "\r\n";
   }
-  if (entry->crlf) answer += "\r\n";
   copy_to_buffer(answer, result, capacity);
   return status;
 }

@@ -14,14 +14,21 @@
 #define IDM_COMPANY 114
 #define IDM_FE_FILE 115
 #define IDM_ENQUIRY 116
+#define IDM_STOP_FILL 1198
 #define IDM_CLOSE_NOW 1199
 #define IDM_PERIOD_WIZARD 1200
 
 #define WM_KOVO_DEFERRED_INIT 5591
 #define WM_KOVO_OPEN_HELP 32767
 
-// Dialog controls shared by the windows
+// Dialog controls shared by the windows: OK and Quit are the system's
+// IDOK (1) and IDCANCEL (2).
 #define IDC_HELP_BUTTON 3
+
+// The drill-down window, DRILL_LV: the buttons its automation presses
+#define IDC_DRILL_DRILL 1061
+#define IDC_DRILL_SEND 1072
+#define IDC_DRILL_TO_CHART 1073
 
 // The lists window, DLIST_DIALOG
 #define IDC_LIST_SEGMENTS 1082
@@ -39,4 +46,3 @@
 #define IDC_LIST_TRANSPOSE 1100
 #define IDC_LIST_DESCRIPTIONS 1101
 #define IDC_LIST_PROGRESS 1104
-#define LISTS_HELP_TOPIC 15

@@ -9,7 +9,9 @@ enum class BoxKind { Error, Information, YesNo, OkCancel };
 // The answers, numbered as the system's box returns them.
 enum BoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
-// For a question whose Part names the answer used in automation.
+// The automation answer of a question that has none of its own. A window
+// whose question must go on without a user (the drill-down asking whether
+// to keep reading past a full list) passes kAnswerYes instead.
 inline constexpr int kNoAutomationAnswer = 0;
 
 struct BoxDecision {

@@ -3,12 +3,93 @@
 #include <algorithm>
 #include <cstring>
 
-#include "resources/resource_ids.h"
+#include "entry/connector_win.h"
+#include "entry/lifecycle.h"
 #include "entry/messages.h"
 #include "entry/settings.h"
+#include "resources/resource_ids.h"
 #include "windows/boxes_win.h"
+#include "windows/list_view_win.h"
 
 namespace kovo::windows {
+
+// ---------------------------------------------------------------- fills
+
+class ConnectorDialog::Fill final : public FillWork {
+ public:
+  Fill(ConnectorDialog& window, std::string label, int stop_question)
+      : window_(window),
+        label_(std::move(label)),
+        stop_question_(stop_question),
+        pacer_(window.automation(), {[this](std::size_t rows) { show_progress(rows); }, [this] { pump(); }}) {
+    ++window_.fill_depth_;
+    previous_ = window_.active_pacer_;
+    window_.active_pacer_ = &pacer_;
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  }
+  ~Fill() override {
+    window_.active_pacer_ = previous_;
+    --window_.fill_depth_;
+    if (window_.window_ && window_.progress_control() != 0)
+      SetDlgItemTextA(window_.window_, window_.progress_control(), "");
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+  }
+  Fill(const Fill&) = delete;
+  Fill& operator=(const Fill&) = delete;
+
+  RowCheck check() override { return pacer_.check(); }
+  bool stopped() const override { return pacer_.stopped(); }
+
+ private:
+  void show_progress(std::size_t rows) {
+    if (window_.window_ && window_.progress_control() != 0)
+      SetDlgItemTextA(window_.window_, window_.progress_control(), (label_ + " " + std::to_string(rows)).c_str());
+  }
+  static bool interrupts(const MSG& message) {
+    switch (message.message) {
+      case WM_KEYDOWN:
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_NCLBUTTONDOWN:
+      case WM_NCRBUTTONDOWN:
+        return true;
+      default:
+        return false;
+    }
+  }
+  // Only this window's own messages are taken (those of its controls
+  // included): other windows and DDE wait until the fill is over.
+  void pump() {
+    MSG message;
+    while (window_.window_ && !window_.destroyed_ && PeekMessageA(&message, window_.window_, 0, 0, PM_REMOVE)) {
+      if (stop_question_ != 0 && interrupts(message)) {
+        if (window_.box(BoxKind::YesNo, stop_question_) == kAnswerYes) pacer_.request_stop();
+        continue;
+      }
+      if (!IsDialogMessageA(window_.window_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+    }
+    if (!window_.window_ || window_.destroyed_ || window_.quit_waiting_ || window_.close_waiting_)
+      pacer_.request_stop();
+  }
+
+  ConnectorDialog& window_;
+  std::string label_;
+  int stop_question_;
+  BusyScope busy_{Work::kFill};
+  FillPacer pacer_;
+  FillPacer* previous_ = nullptr;
+};
+
+std::unique_ptr<FillWork> ConnectorDialog::fill(std::string label, int stop_question) {
+  return std::make_unique<Fill>(*this, std::move(label), stop_question);
+}
+
+void ConnectorDialog::stop_fill() {
+  if (active_pacer_) active_pacer_->request_stop();
+}
 
 // ---------------------------------------------------------------- routing
 
@@ -18,8 +99,9 @@ INT_PTR ConnectorDialog::route(HWND window, UINT message, WPARAM wparam, LPARAM 
     self = make();
     self->window_ = window;
     self->slot_ = slot;
+    if (const auto* start = reinterpret_cast<const std::any*>(lparam)) self->start_ = *start;
     SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-    set_slot_window(slot, window);
+    set_window_of(slot, window);
     ++self->depth_;
     self->on_open();
     --self->depth_;
@@ -29,7 +111,7 @@ INT_PTR ConnectorDialog::route(HWND window, UINT message, WPARAM wparam, LPARAM 
   if (!self) return FALSE;
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, DWLP_USER, 0);
-    if (slot_window(self->slot_) == window) set_slot_window(self->slot_, nullptr);
+    if (window_of(self->slot_) == window) set_window_of(self->slot_, nullptr);
     self->window_ = nullptr;
     self->destroyed_ = true;
     self->stop_fill();
@@ -45,16 +127,19 @@ INT_PTR ConnectorDialog::route(HWND window, UINT message, WPARAM wparam, LPARAM 
 
 INT_PTR ConnectorDialog::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_COMMAND: {
-      const int id = LOWORD(wparam);
-      if (id == IDM_CLOSE_NOW) {
-        close();
-      } else if (id == IDCANCEL) {
-        quit_or_wait();
-      } else if (fill_depth_ == 0) {
-        on_command(id, HIWORD(wparam));
-      }
+    case WM_COMMAND:
+      take_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return TRUE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+      for (auto& [id, view] : lists_) {
+        LRESULT answer = 0;
+        if (header && static_cast<int>(header->idFrom) == id && view->notify(*header, answer)) {
+          SetWindowLongPtrA(window_, DWLP_MSGRESULT, answer);
+          return TRUE;
+        }
+      }
+      break;
     }
     case WM_SETCURSOR:
       if (fill_depth_ == 0) break;
@@ -66,6 +151,26 @@ INT_PTR ConnectorDialog::handle_message(UINT message, WPARAM wparam, LPARAM lpar
   }
   INT_PTR result = FALSE;
   return on_message(message, wparam, lparam, result) ? result : FALSE;
+}
+
+void ConnectorDialog::take_command(int id, int notification, HWND from) {
+  // A control's own notification comes from a child window; automation
+  // presses and other windows' commands come without one.
+  const bool from_user = from && IsChild(window_, from);
+  switch (id) {
+    case IDM_CLOSE_NOW:
+      return close();
+    case IDCANCEL:
+      return quit_or_wait();
+    case IDM_STOP_FILL:
+      return stop_fill();
+    case IDC_HELP_BUTTON:
+      if (notification == BN_CLICKED) on_help();
+      return;
+    default:
+      if (fill_depth_ == 0 || !from_user) on_command(id, notification);
+      return;
+  }
 }
 
 void ConnectorDialog::quit_or_wait() {
@@ -100,47 +205,34 @@ void ConnectorDialog::close() {
   DestroyWindow(window_);
 }
 
-void ConnectorDialog::stop_fill() {
-  if (active_pacer_) active_pacer_->request_stop();
+// ---------------------------------------------------------------- services
+
+bool ConnectorDialog::automation() const { return settings().no_show != 0; }
+
+int ConnectorDialog::box(BoxKind kind, int number, std::string_view detail, int automation_answer) {
+  return connector_box(window_, kind, number, detail, automation_answer);
 }
 
-bool ConnectorDialog::automation() { return settings().no_show != 0; }
+bool ConnectorDialog::put_clipboard(std::string_view text) { return put_clipboard_text(text, window_); }
 
-// ---------------------------------------------------------------- fills
-
-ConnectorDialog::Fill::Fill(ConnectorDialog& window, int progress_control, std::string label)
-    : window_(window),
-      progress_control_(progress_control),
-      label_(std::move(label)),
-      pacer_(automation(), {[this](std::size_t rows) {
-                              if (window_.window_)
-                                SetDlgItemTextA(window_.window_, progress_control_,
-                                                (label_ + " " + std::to_string(rows)).c_str());
-                            },
-                            [this] { window_.pump(); }}) {
-  ++window_.fill_depth_;
-  previous_ = window_.active_pacer_;
-  window_.active_pacer_ = &pacer_;
-  SetCursor(LoadCursor(nullptr, IDC_WAIT));
+void ConnectorDialog::empty_clipboard() {
+  if (!OpenClipboard(connector_main_window())) return;
+  EmptyClipboard();
+  CloseClipboard();
 }
 
-ConnectorDialog::Fill::~Fill() {
-  window_.active_pacer_ = previous_;
-  --window_.fill_depth_;
-  if (window_.window_) SetDlgItemTextA(window_.window_, progress_control_, "");
-  SetCursor(LoadCursor(nullptr, IDC_ARROW));
+bool ConnectorDialog::save_settings() {
+  const LifecycleHooks& hooks = lifecycle_hooks();
+  return hooks.save_settings && hooks.save_settings();
 }
 
-void ConnectorDialog::pump() {
-  MSG message;
-  while (window_ && !destroyed_ && PeekMessageA(&message, window_, 0, 0, PM_REMOVE)) {
-    if (!IsDialogMessageA(window_, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-  if (!window_ || destroyed_ || quit_waiting_ || close_waiting_) stop_fill();
-}
+void ConnectorDialog::hand_back(std::string text) { windows::hand_back(std::move(text)); }
+
+void ConnectorDialog::open_window(Slot kind, std::any start) { windows::open_window(kind, window_, std::move(start)); }
+
+void ConnectorDialog::close_window(Slot kind) { windows::close_window(kind); }
+
+void ConnectorDialog::open_help(int topic) { windows::open_help(window_, topic); }
 
 // ---------------------------------------------------------------- controls
 
@@ -149,7 +241,7 @@ std::string ConnectorDialog::text(int id) const {
   if (!item) return {};
   std::string value(static_cast<std::size_t>(GetWindowTextLengthA(item)) + 1, '\0');
   const int length = GetWindowTextA(item, value.data(), static_cast<int>(value.size()));
-  value.resize(static_cast<std::size_t>(std::max(length, 0)));
+  value.resize(static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(value.size()) - 1)));
   return value;
 }
 
@@ -169,24 +261,9 @@ void ConnectorDialog::set_combo_items(int id, const std::vector<std::string>& it
   for (const auto& item : items) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
-// ---------------------------------------------------------------- boxes
-
-void ConnectorDialog::error_box(int number, std::string_view detail) {
-  connector_box(window_, BoxKind::Error, number, detail);
-}
-
-void ConnectorDialog::information_box(int number) { connector_box(window_, BoxKind::Information, number); }
-
-void ConnectorDialog::show_pending_failure() {
-  if (!message_pending()) return;
-  const int number = pending_number();
-  const std::string detail(pending_detail());
-  if (!automation()) clear_message();
-  error_box(number, detail);
-}
-
-int ConnectorDialog::question_box(BoxKind kind, int number, std::string_view detail, int automation_answer) {
-  return connector_box(window_, kind, number, detail, automation_answer);
+void ConnectorDialog::attach_list(int id, ListView& view) {
+  lists_.emplace_back(id, &view);
+  view.attach(control(id));
 }
 
 // ---------------------------------------------------------------- clipboard

@@ -1,65 +1,87 @@
 // The ground every connector window stands on.
 //
-// A window is a class derived from ConnectorDialog, made from its dialog
-// template in the connector's resources. install_window<Window>(slot) puts
-// it behind its slot: the connector's main window then creates it modeless,
-// owned by the main window (shown when a user asked, hidden in automation),
-// keeps its handle in the slot while it exists (ModelessFix and clean-up walk
-// the slots), and the automation of a window command presses its buttons as
-// commands. The window's class only moves values between its controls and
-// the portable logic behind it.
+// A window is a portable controller (the decisions: fields in; boxes,
+// clipboard texts, settings changes and other windows out, through
+// WindowServices) and a thin dialog class derived from ConnectorDialog that
+// moves values between the controls and the controller. The dialog is made
+// from its template in the connector's resources; install_window<Window>(slot)
+// puts it behind its slot of the window table, and the ground then opens it
+// for the user, runs its automation presses, keeps its handle in the slot
+// while it exists, and closes it at clean-up.
 //
-// Buttons arrive in on_command, also when automation presses them. Quit
-// (IDCANCEL: the button, Escape, the system close) arrives in on_quit, whose
-// default closes the window; command 1199 closes it at once.
+// Buttons arrive in on_command, also when automation or another window
+// presses them. Quit (IDCANCEL: the button, Escape, the system close)
+// arrives in on_quit, whose default closes the window; Help (control 3)
+// opens the kind's help topic; command 1199 closes at once.
 //
-// Long work runs inside a Fill: between rows it shows progress, keeps the
-// window responsive (only this window's own messages are dispatched, so no
-// other request can run in between) and sees the user's stop. While a fill
-// runs, a Quit stops it and is carried out once the fill has returned;
-// other commands wait their turn (they are ignored). In automation a fill
-// never looks at the message queue.
+// Long work runs inside a fill (WindowServices::fill): between rows it shows
+// progress, keeps the window responsive and sees a stop; the connector is
+// busy meanwhile, so that no request reads in between. While a fill runs,
+// Quit and Stop (1198) stop it at once, a Quit is carried out once the fill
+// has returned, and commands from other windows (and from the program) are
+// taken; the user's other buttons wait until the fill is over (they are
+// ignored). In automation a fill never looks at the message queue.
 #pragma once
 
 #include <windows.h>
 
+#include <any>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "entry/connector_win.h"
 #include "windows/box_rules.h"
 #include "windows/fill_pacer.h"
+#include "windows/ground_win.h"
+#include "windows/window_services.h"
 
 namespace kovo::windows {
 
-class ConnectorDialog {
+class ListView;
+
+class ConnectorDialog : public WindowServices {
  public:
-  virtual ~ConnectorDialog() = default;
+  ~ConnectorDialog() override = default;
   ConnectorDialog(const ConnectorDialog&) = delete;
   ConnectorDialog& operator=(const ConnectorDialog&) = delete;
 
   HWND handle() const { return window_; }
+  Slot slot() const { return slot_; }
   bool filling() const { return fill_depth_ > 0; }
 
   // The dialog procedure of every window class (install_window sets it up).
   using Maker = ConnectorDialog* (*)();
   static INT_PTR route(HWND window, UINT message, WPARAM wparam, LPARAM lparam, Maker make, Slot slot);
 
+  // WindowServices, for the window's controller.
+  bool automation() const override;
+  int box(BoxKind kind, int number, std::string_view detail = {},
+          int automation_answer = kNoAutomationAnswer) override;
+  bool put_clipboard(std::string_view text) override;
+  void empty_clipboard() override;
+  bool save_settings() override;
+  void hand_back(std::string text) override;
+  void open_window(Slot kind, std::any start = {}) override;
+  void close_window(Slot kind) override;
+  void close() override;
+  void open_help(int topic) override;
+  std::unique_ptr<FillWork> fill(std::string label, int stop_question = 0) override;
+
  protected:
   ConnectorDialog() = default;
 
-  // WM_INITDIALOG: fill the controls from the settings.
+  // WM_INITDIALOG: fill the controls; start is what the opener handed over.
   virtual void on_open() {}
   virtual void on_command(int control, int notification) {}
   virtual void on_quit() { close(); }
+  virtual void on_help() { open_help(kind_of(slot_).help_topic); }
   // Any other message; true when handled, with the dialog result in result.
   virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) { return false; }
+  // The static control where fills show their progress; 0 for none.
+  virtual int progress_control() const { return 0; }
 
-  // Destroys the window, or, while a fill runs, once it has returned.
-  void close();
-  // NoShow is set: the window runs without a user.
-  static bool automation();
+  const std::any& start() const { return start_; }
 
   HWND control(int id) const { return GetDlgItem(window_, id); }
   std::string text(int id) const;
@@ -69,53 +91,33 @@ class ConnectorDialog {
   void enable(int id, bool on);
   void set_combo_items(int id, const std::vector<std::string>& items);
 
-  // The connector's box, owned by this window.
-  void error_box(int number, std::string_view detail = {});
-  void information_box(int number);
-  int question_box(BoxKind kind, int number, std::string_view detail = {},
-                   int automation_answer = kNoAutomationAnswer);
-  // The pending message (a failure of the logic behind the window) as an
-  // error box; in automation it stays pending for the command's result.
-  void show_pending_failure();
-
-  // One long piece of work of the window; progress goes to a static control.
-  class Fill {
-   public:
-    Fill(ConnectorDialog& window, int progress_control, std::string label);
-    ~Fill();
-    Fill(const Fill&) = delete;
-    Fill& operator=(const Fill&) = delete;
-    RowCheck check() { return pacer_.check(); }
-    bool stopped() const { return pacer_.stopped(); }
-
-   private:
-    ConnectorDialog& window_;
-    int progress_control_;
-    std::string label_;
-    FillPacer pacer_;
-    FillPacer* previous_ = nullptr;
-  };
+  // A list view control of the window, driven by view: its notifications
+  // reach it from here on.
+  void attach_list(int id, ListView& view);
 
  private:
+  class Fill;
   friend class Fill;
 
   INT_PTR handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  void take_command(int id, int notification, HWND from);
   void quit_or_wait();
   // Once no message of the window is being handled any more: carries out a
   // Quit or close that waited for a fill, and deletes the object of a
   // window that is gone.
   static void settle(ConnectorDialog* self);
-  void pump();
   void stop_fill();
 
   HWND window_ = nullptr;
   Slot slot_ = kSlotCount;
+  std::any start_;
   int depth_ = 0;       // messages of the window being handled
   int fill_depth_ = 0;  // fills running
   FillPacer* active_pacer_ = nullptr;
   bool quit_waiting_ = false;
   bool close_waiting_ = false;
   bool destroyed_ = false;  // the window went while one of its messages was handled
+  std::vector<std::pair<int, ListView*>> lists_;
 };
 
 // The slot whose window a procedure makes.

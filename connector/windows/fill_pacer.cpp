@@ -1,17 +1,29 @@
 #include "windows/fill_pacer.h"
 
+#include <chrono>
 #include <utility>
 
 namespace kovo::windows {
 
-FillPacer::FillPacer(bool automation, Hooks hooks, std::size_t every)
-    : automation_(automation), hooks_(std::move(hooks)), every_(every == 0 ? 1 : every) {}
+std::uint64_t FillPacer::steady_milliseconds() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+FillPacer::FillPacer(bool automation, Hooks hooks, Clock clock, unsigned interval)
+    : automation_(automation),
+      hooks_(std::move(hooks)),
+      clock_(clock ? std::move(clock) : Clock(steady_milliseconds)),
+      interval_(interval) {}
 
 bool FillPacer::row() {
   if (stopped_) return false;
-  const bool look = rows_ % every_ == 0;
   ++rows_;
-  if (automation_ || !look) return true;
+  if (automation_) return true;
+  const std::uint64_t now = clock_();
+  if (looked_ && now - last_look_ < interval_) return true;
+  looked_ = true;
+  last_look_ = now;
   if (hooks_.show_progress) hooks_.show_progress(rows_);
   if (hooks_.pump) hooks_.pump();
   return !stopped_;

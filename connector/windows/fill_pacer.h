@@ -1,9 +1,10 @@
 // The pace of a window's long fill: between rows the window shows how far
-// it got and looks at its messages, so that it stays responsive and the user
-// can stop it; in automation the message queue is never looked at.
+// it got and looks at its messages, so that it stays responsive and a stop
+// is seen at once; in automation the message queue is never looked at.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 namespace kovo::windows {
@@ -17,9 +18,16 @@ class FillPacer {
     std::function<void(std::size_t rows)> show_progress;  // rows done so far
     std::function<void()> pump;                           // the window's pending messages
   };
+  // Milliseconds from any fixed point.
+  using Clock = std::function<std::uint64_t()>;
+  static std::uint64_t steady_milliseconds();
 
-  // every: rows between two looks at the queue (the first row always looks).
-  FillPacer(bool automation, Hooks hooks, std::size_t every = 50);
+  // The queue is looked at after the first row and then whenever interval
+  // milliseconds have passed since the last look: often enough that a Stop
+  // or Quit takes effect at once, seldom enough that a fill of many cheap
+  // rows does not spend its time looking.
+  static constexpr unsigned kLookInterval = 15;
+  FillPacer(bool automation, Hooks hooks, Clock clock = steady_milliseconds, unsigned interval = kLookInterval);
 
   // After each row: false once a stop was asked for (also from inside pump).
   bool row();
@@ -33,8 +41,11 @@ class FillPacer {
  private:
   bool automation_;
   Hooks hooks_;
-  std::size_t every_;
+  Clock clock_;
+  unsigned interval_;
   std::size_t rows_ = 0;
+  std::uint64_t last_look_ = 0;
+  bool looked_ = false;
   bool stopped_ = false;
 };
 

@@ -24,8 +24,6 @@ std::string failure_text() {
   return text.empty() ? std::string(kListDone) : text;
 }
 
-void (*g_free_before_lists)() = nullptr;
-
 }  // namespace
 
 SegmentValueCache& value_cache() { return state().cache; }
@@ -60,17 +58,6 @@ void release_lists() {
   state().transfer.release();
 }
 
-void install_lists() {
-  LifecycleHooks& hooks = lifecycle_hooks();
-  hooks.take_list_text = list_result_text;
-  static bool chained = false;
-  if (chained) return;
-  chained = true;
-  g_free_before_lists = hooks.free_all;
-  hooks.free_all = [] {
-    if (g_free_before_lists) g_free_before_lists();
-    release_lists();
-  };
-}
+void install_lists() { on_cleanup(CleanupStage::kLists, release_lists); }
 
 }  // namespace kovo::lists

@@ -31,8 +31,7 @@ ClipboardList clipboard_list(std::string_view request, const windows::RowCheck& 
 // Frees the segment value cache and any transfer.
 void release_lists();
 
-// Puts the list command behind the window command's NoShow run and frees
-// its state at clean-up (after the companies).
+// Frees the lists' state at clean-up, after the companies.
 void install_lists();
 
 }  // namespace kovo::lists

@@ -282,11 +282,19 @@ TEST_F(AddinWithEcho, OpeningRegistersWritesEverySettingAndClosingUndoesIt) {
   EXPECT_EQ(read_setting("Kovo Excel", "DDE Time Out"), "300");
   EXPECT_NE(read_setting("Kovo Excel", "List Separator"), "|") << "the locale's separator wins";
   EXPECT_EQ(read_setting("Kovo Server", "Viewer"), "0");
-  // ExitKovo: all 41 procedures unregistered, the menu gone.
-  std::size_t unregistered = 0;
-  for (std::size_t at = trace.find("UNREGISTER("); at != std::string::npos; at = trace.find("UNREGISTER(", at + 1))
-    ++unregistered;
-  EXPECT_EQ(unregistered, 41u);
+  // ExitKovo: all 41 procedures unregistered by the ids REGISTER.ID finds,
+  // nothing registered again on the way, the menu gone.
+  auto count = [&](const std::string& what, std::size_t from) {
+    std::size_t n = 0;
+    for (std::size_t at = trace.find(what, from); at != std::string::npos; at = trace.find(what, at + 1)) ++n;
+    return n;
+  };
+  const std::size_t exit = trace.find("run command ExitKovo");
+  ASSERT_NE(exit, std::string::npos) << trace;
+  EXPECT_EQ(count("UNREGISTER(", exit), 41u);
+  EXPECT_EQ(count("Excel4 REGISTER.ID(", exit), 41u);
+  EXPECT_EQ(count("Excel4 REGISTER(", exit), 0u) << "REGISTER would register each procedure again";
+  EXPECT_EQ(count("call xlAutoRegister", exit), 0u);
   EXPECT_NE(trace.find("DELETE.MENU(1, \"Kovo\")"), std::string::npos);
   EXPECT_TRUE(called("ECHO32.DLL:102|1|buffer")) << read_text(log_);
 }

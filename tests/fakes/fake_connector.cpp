@@ -3,13 +3,18 @@
 // "FILE.DLL:code|arguments|buffer" (or "|null" without a result buffer); the
 // answer names the code and the arguments. FAKE_CONNECTOR_INIT and FAKE_CONNECTOR_CLEANUP are what
 // KovoDoDLLInit and DLLCleanupFunc return (0 when unset). Arguments holding
-// FAKE-SERVER-EXIT end the server's process at once. Built with a version
-// resource and KovoClipToDDE, and without either (FAKE_PLAIN).
+// FAKE-SERVER-EXIT end the server's process at once; arguments holding
+// FAKE-BOX show a box titled "Fake Connector Box" inside the call (its
+// message loop lets the server's next transaction in while the connector is
+// busy) and answer once it is closed. Built with a version resource and
+// KovoClipToDDE, and without either (FAKE_PLAIN).
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "connector/entry/command_codes.h"
 
 HINSTANCE g_module = nullptr;
 
@@ -51,22 +56,26 @@ __declspec(dllexport) int WINAPI KovoDLLInterface(int code, const char* argument
   log_call(code, arguments, result);
   // A server that goes away in the middle of a request, for its clients' tests.
   if (arguments && std::strstr(arguments, "FAKE-SERVER-EXIT")) ExitProcess(3);
+  if (arguments && std::strstr(arguments, "FAKE-BOX")) MessageBoxA(nullptr, "Working", "Fake Connector Box", MB_OK);
   char text[1024];
   switch (code) {
-    case 10:  // refuses, as a connector does for a command it does not know
-      return 1;
-    case 19:  // the list command: nothing to list
-      return 0;
-    case 107:  // not processed, without a line end
+    case kovo::codes::kReport:  // refuses, as a connector does for a command it does not know
+      return kovo::kStatusNotProcessed;
+    case kovo::codes::kList:  // the list command: nothing to list
+      return kovo::kStatusProcessed;
+    case kovo::codes::kGtDesc:  // not processed, without a line end
       answer(result, "not processed: ");
-      return 1;
-    case 125:
+      return kovo::kStatusNotProcessed;
+    case kovo::codes::kVersion:
       answer(result, "Fake Version 1.0\r\n");
-      return 0;
+      return kovo::kStatusProcessed;
     default:
+      // Value requests answer; window commands, like the real connector's
+      // windows, have nothing to hand back.
+      if (code < kovo::codes::kGl) return kovo::kStatusProcessed;
       std::snprintf(text, sizeof text, "code %d [%s]\r\n", code, arguments ? arguments : "");
       answer(result, text);
-      return 0;
+      return kovo::kStatusProcessed;
   }
 }
 

@@ -76,7 +76,7 @@ TEST_F(EchoServer, RequestItemsReachTheConnectorAsWritten) {
                          "ECHO32.DLL:107|x|buffer",
                          "ECHO32.DLL:125||buffer",
                          "ECHO32.DLL:19|NOSHOW=1,List=Nothing|buffer",
-                         "ECHO32.DLL:22|NOSHOW=1|null",
+                         "ECHO32.DLL:22|NOSHOW=1|buffer",
                          "ECHO32.DLL:3|Company=DEMO|null",
                      }));
   EXPECT_TRUE(folder_.watcher().boxes().empty());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -139,8 +140,43 @@ TEST_F(SheetHostTest, BoxesOfABatchRunGoToStandardErrorAndTheAddinManagerEntries
   EXPECT_EQ(read("a.out.csv"), "1,,,,,,answered OK\r\n");
 }
 
+TEST_F(SheetHostTest, AnAddinsOwnBoxIsAnsweredByABatchRun) {
+  write("b.csv", "1\r\n");
+  const auto r = sheet("--addin " + q(xll()) + " --import " + q(path("b.csv")) + " --run TxBox --export " +
+                       q(path("b.out.csv")));
+  ASSERT_EQ(r.exit_code, 0u) << r.errors;
+  std::string errors = r.errors;
+  errors.erase(std::remove(errors.begin(), errors.end(), '\r'), errors.end());
+  EXPECT_NE(errors.find("kovo-sheet: box \"Test Add-in\" (answered No): Keep the test going?\nSecond line\n"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(read("b.out.csv"), "1,,,,,,,,No\r\n") << "the box's default button";
+}
+
+TEST_F(SheetHostTest, SavingRefusesAReadOnlyFileAndLeavesIt) {
+  write("s.csv", "1,2\r\n");
+  write("book.json", "old");
+  ASSERT_TRUE(SetFileAttributesA(path("book.json").c_str(), FILE_ATTRIBUTE_READONLY));
+  const auto r = sheet("--import " + q(path("s.csv")) + " --save " + q(path("book.json")));
+  SetFileAttributesA(path("book.json").c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_NE(r.errors.find("book.json: the file is read-only; it is left as it is"), std::string::npos) << r.errors;
+  EXPECT_EQ(read("book.json"), "old");
+  const auto copy = sheet("--import " + q(path("s.csv")) + " --save " + q(path("copy.json")) + " --save " +
+                          q(path("copy.csv")));
+  ASSERT_EQ(copy.exit_code, 0u) << copy.errors;
+  EXPECT_NE(read("copy.json").find("\"kovoSheet\": 1"), std::string::npos);
+  EXPECT_EQ(read("copy.csv"), "1,2\r\n");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 4u) << "no temporary file left beside the targets";
+}
+
 TEST_F(SheetHostTest, FailuresEndTheRunWithAClearMessage) {
   write("bad.json", "{\"kovoSheet\":1,\"sheets\":[{\"name\":\"S\",\"cells\":{\"B7\":{\"formula\":\"=1+\"}}}]}");
+  write("huge.json", "{\"kovoSheet\":1,\"sheets\":[{\"name\":\"S\",\"cells\":{\"B7\":1e400}}]}");
+  write("deep.json", std::string(12000, '[') + std::string(12000, ']'));
+  write("book.txt", "{}");
   const struct {
     std::string args;
     unsigned status;
@@ -148,6 +184,9 @@ TEST_F(SheetHostTest, FailuresEndTheRunWithAClearMessage) {
   } cases[] = {
       {"--addin " + q(path("none.xll")), 1, "none.xll: no such add-in file"},
       {"--open " + q(path("bad.json")), 1, "cells.B7.formula: \"=1+\" does not parse"},
+      {"--open " + q(path("huge.json")), 1, "huge.json: sheets[0] (\"S\").cells.B7: the number 1e400 is out of range"},
+      {"--open " + q(path("deep.json")), 1, "deep.json: the file is not valid JSON (line 1, column 65: the values nest deeper than 64 levels)"},
+      {"--open " + q(path("book.txt")), 1, "book.txt: a file of the type .txt is not one the sheet host knows"},
       {"--addin " + q(xll()) + " --run Nothing", 1, "no command macro \"Nothing\" (registered commands: TxWrite"},
       {"--frobnicate", 2, "unknown option \"--frobnicate\""},
       {"--print", 1, "no workbook is open"},

@@ -98,4 +98,14 @@ TEST(ZeroSuppress, AWholeSheetAreaRefusesEverythingUnread) {
   EXPECT_FALSE(plan_zero_suppress({{0, 0, kSheetRows - 1, 0}}, g.reader(), false).whole_sheet) << "a whole column is fine";
 }
 
+TEST(ZeroSuppress, TheWholeSheetIsRecognisedAsTheSpreadsheetPresentsIt) {
+  // 65536 x 256 through XLOPER in every version since 97; 16384 x 256 before.
+  EXPECT_TRUE((CellArea{0, 0, 65535, 255}.whole_sheet()));
+  EXPECT_TRUE((CellArea{0, 0, 16383, 255}.whole_sheet()));
+  EXPECT_FALSE((CellArea{0, 0, 65535, 254}.whole_sheet()));
+  EXPECT_FALSE((CellArea{1, 0, 65535, 255}.whole_sheet()));
+  EXPECT_FALSE((CellArea{0, 0, 65534, 255}.whole_sheet()));
+  EXPECT_FALSE((CellArea{0, 0, 16384, 255}.whole_sheet()));
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "connector/entry/command_codes.h"
 #include "server/service.h"
 
 namespace {
@@ -107,7 +108,8 @@ TEST_F(ServiceTest, RefusalsVersionAndItemsThatAreCommands) {
   EXPECT_EQ(service.request(kLedra5, 1, "[KovoLIST(NOSHOW=1,List=X)]"), "KovoListDone\r\n");
   EXPECT_EQ(host.calls.back(), (Call{kLedra5, 19, "NOSHOW=1,List=X", true}));
   EXPECT_EQ(service.request(kLedra5, 1, "[INQUIRE2(NOSHOW=1)]"), "KovoListDone\r\n");
-  EXPECT_EQ(host.calls.back(), (Call{kLedra5, 22, "NOSHOW=1", false})) << "only the list command gets the buffer";
+  EXPECT_EQ(host.calls.back(), (Call{kLedra5, kovo::codes::kInquire, "NOSHOW=1", true}))
+      << "a command sent as a request gets the buffer: any automated window may answer";
   EXPECT_EQ(service.request(kLedra5, 1, "[SER_VERSION(NOSHOW=1)]"), "NotSupported");
   host.comments = "Kovo DDE Server Version 5.0";
   EXPECT_EQ(service.request(kLedra5, 1, "[SER_VERSION(NOSHOW=1)]"), "Supported");
@@ -244,6 +246,30 @@ TEST_F(ServiceTest, WildConnectAndHelpConnector) {
   EXPECT_EQ(service.installed_count(), 0u);
   EXPECT_EQ(service.request(kGenericTopicRef, 1, "GL"),
             "The function is invalid or missing or the topic is not available - GL\r\n");
+}
+
+// A connector busy with other work answers its busy status: a request
+// carries its text (no item name, no version appended), a command is busy
+// and shows no box; where the DDE library allows it the transaction waits.
+TEST_F(ServiceTest, ABusyConnectorsAnswerAndNoBox) {
+  install(kLedra5);
+  open(1, kLedra5);
+  host.status_of_code[kovo::codes::kGl] = kovo::kStatusBusy;
+  host.status_of_code[kovo::codes::kVersion] = kovo::kStatusBusy;
+  host.status_of_code[kovo::codes::kChart] = kovo::kStatusBusy;
+  service.begin_transaction();
+  EXPECT_EQ(service.request(kLedra5, 1, "GL;1000"), "answer 100\r\n");
+  EXPECT_TRUE(service.connector_was_busy());
+  service.begin_transaction();
+  EXPECT_FALSE(service.connector_was_busy()) << "for one transaction only";
+  EXPECT_EQ(service.request(kLedra5, 1, "KovoVERSION"), "answer 125\r\n") << "no server version after a busy text";
+  service.begin_transaction();
+  EXPECT_EQ(service.execute(kLedra5, 1, "[CHART(x)]"), Ack::kBusy);
+  EXPECT_TRUE(service.connector_was_busy());
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(busy_reply(true, false), BusyReply::kAnswerText) << "under Wine a held request is lost";
+  EXPECT_EQ(busy_reply(false, false), BusyReply::kAnswerBusy);
+  EXPECT_EQ(busy_reply(true, true), BusyReply::kBlock);
 }
 
 TEST(ServerVersion, ReplacesTheConnectorsLineEnd) {

@@ -216,9 +216,9 @@ TEST_F(SheetCalcTest, InsertedRowsAndColumnsMoveCellsAndTheReferencesToThem) {
   EXPECT_TRUE(sheet->row_hidden(10));
   EXPECT_FALSE(sheet->row_hidden(9));
   // Nothing may be pushed off the sheet.
-  put("A16384", "x");
+  put("A65536", "x");
   EXPECT_TRUE(insert_rows(*sheet, 0, 1));
-  EXPECT_EQ(text("A16384"), "x");
+  EXPECT_EQ(text("A65536"), "x");
 }
 
 TEST_F(SheetCalcTest, MovedCellsTakeTheirReferencesAlongAndOverwrittenOnesBreak) {

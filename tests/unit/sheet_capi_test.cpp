@@ -17,7 +17,7 @@ using kovo::sheet::testing::SheetFixture;
 
 namespace {
 
-struct FakeServices : HostServices {
+struct FakeServices : HostServices, AddinServices {
   std::optional<std::string> clipboard;
   std::uint64_t sequence = 0;
   std::vector<std::pair<std::string, int>> alerts;
@@ -35,6 +35,8 @@ struct FakeServices : HostServices {
     return answer;
   }
   void report(const std::string& text) override { reports.push_back(text); }
+  std::vector<std::string> statuses;
+  void status_text(const std::string& text) override { statuses.push_back(text); }
   std::intptr_t main_window() override { return 0x12345678; }
   std::intptr_t instance() override { return 0x400000; }
   void trace(const std::string& line) override { traces.push_back(line); }
@@ -49,7 +51,11 @@ struct FakeServices : HostServices {
     static int dummy;
     return procedure == "missing" ? nullptr : &dummy;
   }
-  std::optional<Oper> auto_register(const std::string&, const std::string&) override { return Oper::number(99); }
+  int auto_registered = 0;
+  std::optional<Oper> auto_register(const std::string&, const std::string&) override {
+    ++auto_registered;
+    return Oper::number(99);
+  }
 };
 
 Oper str(const std::string& s) { return Oper::text(s); }
@@ -61,6 +67,7 @@ struct SheetApiTest : SheetFixture {
   void SetUp() override {
     SheetFixture::SetUp();
     api = std::make_unique<CApi>(app, services);
+    api->set_addins(services);
   }
   Oper ref(const std::string& a1, Sheet* on = nullptr) {
     Sheet* s = on ? on : sheet;
@@ -209,7 +216,7 @@ TEST_F(SheetApiTest, RowsAndColumnsHideAndUnhideByReference) {
   call(xlcColumnWidth, {Oper::missing(), ref("C1:D1"), Oper::missing(), numeral(1)});
   EXPECT_TRUE(sheet->col_hidden(3));
   EXPECT_EQ(call(xlfGetCell, {numeral(17), ref("A2")}).num, 0);
-  call(xlcRowHeight, {Oper::missing(), ref("A1:A16384"), Oper::missing(), numeral(2)});
+  call(xlcRowHeight, {Oper::missing(), ref("A1:A65536"), Oper::missing(), numeral(2)});
   call(xlcColumnWidth, {numeral(0), ref("E1")});
   EXPECT_TRUE(sheet->hidden_rows().empty());
   EXPECT_TRUE(sheet->col_hidden(4));
@@ -294,6 +301,65 @@ TEST_F(SheetApiTest, RegistrationRefusesWhatCannotBeCalled) {
   EXPECT_FALSE(api->registry().find_name("ECHO", false));
   EXPECT_TRUE(call(xlfUnregister, {id}).boolean);
   EXPECT_FALSE(api->registry().find_id(id.num));
+}
+
+TEST_F(SheetApiTest, RegisterIdFindsARegistrationWithoutRegisteringAgain) {
+  const Oper id = call(xlfRegister, {str("C:\\addin.xll"), str("Echo"), str("RR"), str("ECHO")});
+  const int asked = services.auto_registered;
+  EXPECT_EQ(call(xlfRegisterId, {str("addin.xll"), str("Echo")}).num, id.num);
+  EXPECT_EQ(services.auto_registered, asked) << "the add-in is not asked to register anything";
+  EXPECT_EQ(call(xlfRegisterId, {str("C:\\addin.xll"), str("Other")}).type, OperType::Err)
+      << "unknown, and no type text to register it with";
+  const Oper added = call(xlfRegisterId, {str("C:\\addin.xll"), str("Other"), str("BB")});
+  ASSERT_EQ(added.type, OperType::Num);
+  EXPECT_NE(added.num, id.num);
+  EXPECT_EQ(call(xlfRegisterId, {str("C:\\addin.xll"), str("Other"), str("BB")}).num, added.num);
+  EXPECT_EQ(api->registry().all().size(), 2u);
+  call(xlfRegisterId, {str("C:\\addin.xll")}, xlretFailed);
+}
+
+TEST_F(SheetApiTest, AProtectedSheetRefusesEveryChangeAndKeepsItsRows) {
+  put("A1", "0");
+  put("A2", "5");
+  call(xlfNote, {str("kept"), ref("A2")});
+  sheet->set_row_hidden(3, true);
+  sheet->protected_contents = true;
+  call(xlcRowHeight, {Oper::missing(), ref("A1"), Oper::missing(), numeral(1)}, xlretFailed);
+  call(xlcRowHeight, {Oper::missing(), ref("A1:A10"), Oper::missing(), numeral(2)}, xlretFailed);
+  call(xlcColumnWidth, {Oper::missing(), ref("A1"), Oper::missing(), numeral(1)}, xlretFailed);
+  call(xlcColumnWidth, {numeral(20), ref("A1")}, xlretFailed);
+  call(xlcFormula, {str("1"), ref("A1")}, xlretFailed);
+  call(xlSet, {ref("A1"), numeral(1)}, xlretFailed);
+  call(xlfNote, {str("changed"), ref("A2")}, xlretFailed);
+  call(xlcSelect, {str("A1")});
+  call(xlcFormatNumber, {str("0.00")}, xlretFailed);
+  call(xlcInsert, {numeral(3)}, xlretFailed);
+  call(xlcPaste, {ref("A5")}, xlretFailed);
+  EXPECT_FALSE(sheet->row_hidden(0));
+  EXPECT_TRUE(sheet->row_hidden(3));
+  EXPECT_TRUE(sheet->hidden_cols().empty());
+  EXPECT_TRUE(sheet->col_widths().empty());
+  EXPECT_EQ(text("A1"), "0");
+  EXPECT_EQ(sheet->find(1, 0)->note, "kept");
+  EXPECT_TRUE(sheet->find(0, 0)->format.empty());
+  // Reading is allowed, and so is the copy of a protected sheet's cells.
+  EXPECT_EQ(call(xlCoerce, {ref("A2")}).num, 5);
+  call(xlcCopy, {ref("A1:A2")});
+  EXPECT_EQ(services.clipboard, "0\r\n5\r\n");
+}
+
+TEST_F(SheetApiTest, DocumentsOpenByTheirExtensionAndTheStatusBarIsTold) {
+  call(xlcMessage, {Oper::logical(true), str(" Working...")});
+  call(xlcMessage, {Oper::logical(false)});
+  EXPECT_EQ(services.statuses, (std::vector<std::string>{" Working...", ""}));
+  const auto addin = api->open_document("C:\\other.xll");
+  ASSERT_TRUE(addin);
+  EXPECT_EQ(*addin, "cannot open C:\\other.xll") << "add-ins go to the add-ins' side";
+  const auto unknown = api->open_document("C:\\report.xls");
+  ASSERT_TRUE(unknown);
+  EXPECT_NE(unknown->find("a file of the type .xls is not one the sheet host knows"), std::string::npos) << *unknown;
+  call(xlcOpen, {str("C:\\report.xls")}, xlretFailed);
+  EXPECT_EQ(services.reports.back(), *unknown);
 }
 
 TEST_F(SheetApiTest, WorksheetFunctionsMayCallOnlyWhatExcelAllowsThem) {

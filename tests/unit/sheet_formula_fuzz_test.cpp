@@ -21,7 +21,7 @@ TEST(SheetFormulaFuzz, MutatedFormulasFailCleanlyOrRoundTrip) {
   const std::vector<std::string> seeds = {
       "=SUM(A1:B10)*2-C3/D$4", "=IF(AND(A1>0,NOT(B2)),\"yes\",CONCATENATE(\"a\",B1))",
       "=R[-1]C+RC[-2]*R1C1", "=ROUND(ABS(-2.5E+3),2)&'My Sheet'!$Z$99", "=(A1:A3,C1)",
-      "=GL(\"4000-??\",\"Year to Date\",\"DEMO\")", "=-2^2%+#N/A", "=SUM(1:3,C:D)", "=[Book2]Sheet1!IV16384",
+      "=GL(\"4000-??\",\"Year to Date\",\"DEMO\")", "=-2^2%+#N/A", "=SUM(1:3,C:D)", "=[Book2]Sheet1!IV65536",
       "=OR(TRUE,FALSE,1<>2,\"a\"<=\"b\")"};
   const std::string alphabet = "=+-*/^&<>%(),:;!$'\"[]#.ABCRrc019 EN";
   int parsed_count = 0;

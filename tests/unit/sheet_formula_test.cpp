@@ -35,7 +35,7 @@ TEST(SheetFormula, A1AndR1C1DescribeTheSameCells) {
       {"=SUM(B2:C3)", "=SUM(R[-3]C[-2]:R[-2]C[-1])"},
       {"=SUM($A:$A)", "=SUM(C1)"},
       {"=SUM(3:4)", "=SUM(R[-2]:R[-1])"},
-      {"=IV16384", "=R[16379]C[252]"},
+      {"=IV65536", "=R[65531]C[252]"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(reprint(c.a1, RefStyle::A1, RefStyle::R1C1), c.r1c1) << c.a1;
@@ -106,7 +106,8 @@ TEST(SheetFormula, RefusalsSayWhatAndWhere) {
   }
   EXPECT_FALSE(parse_formula("=" + std::string(300, '('), o).formula);
   EXPECT_FALSE(parse_formula("=" + std::string(9000, '1'), o).formula);
-  EXPECT_FALSE(parse_formula("=A16385", o).formula && parse_formula("=A16385", o).formula->root->kind == ExprKind::Ref);
+  EXPECT_FALSE(parse_formula("=A65537", o).formula && parse_formula("=A65537", o).formula->root->kind == ExprKind::Ref);
+  EXPECT_EQ(parse_formula("=A65536", o).formula->root->kind, ExprKind::Ref) << "the last row of the sheet";
 }
 
 TEST(SheetFormula, SemicolonSeparatesArgumentsOnlyWhenItIsTheListSeparator) {

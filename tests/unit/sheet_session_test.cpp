@@ -9,7 +9,7 @@
 
 #include "sheethost/capi.h"
 #include "sheethost/files.h"
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 #include "sheethost/session.h"
 
 using namespace kovo::sheet;
@@ -32,12 +32,13 @@ TEST(SheetCommandLine, OptionsAreReadInOrder) {
   EXPECT_EQ(*parse_command_line({"--frobnicate"}, line), "unknown option \"--frobnicate\"");
 }
 
-struct NoServices : HostServices {
+struct NoServices : HostServices, AddinServices {
   std::optional<std::string> clipboard_text() override { return std::nullopt; }
   bool set_clipboard_text(const std::string&) override { return false; }
   std::uint64_t clipboard_sequence() override { return 0; }
   bool alert(const std::string&, int) override { return true; }
   void report(const std::string&) override {}
+  void status_text(const std::string&) override {}
   std::intptr_t main_window() override { return 0; }
   std::intptr_t instance() override { return 0; }
   void trace(const std::string&) override {}
@@ -90,6 +91,7 @@ struct SheetSessionTest : ::testing::Test {
   fs::path dir;
   void SetUp() override {
     addins.api = &api;
+    api.set_addins(services);
     dir = fs::temp_directory_path() / ("kovo-session-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);

@@ -1,12 +1,21 @@
 // The rules every connector window shares: which boxes show and what an
-// unshown box answers, and the pace of a long fill.
+// unshown box answers, the pace of a long fill, the window table, the
+// clean-up list and the busy state.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <vector>
 
+#include "entry/command_codes.h"
+#include "entry/dispatch.h"
+#include "entry/lifecycle.h"
+#include "resources/resource_ids.h"
 #include "windows/box_rules.h"
 #include "windows/fill_pacer.h"
+#include "windows/window_table.h"
 
+using namespace kovo;
 using namespace kovo::windows;
 
 namespace {
@@ -35,31 +44,146 @@ TEST(BoxRules, AnUnshownErrorStillReachesTheResult) {
   EXPECT_FALSE(decide_box(BoxKind::Information, 1, true).report_failure);
 }
 
-TEST(FillPacer, LooksAtTheQueueEveryFewRowsAndStopsWhenAsked) {
+// A clock the test moves by hand.
+struct ManualClock {
+  static inline std::uint64_t now = 0;
+  static std::uint64_t read() { return now; }
+};
+
+TEST(FillPacer, LooksAtTheQueueByTimeAndStopsAtOnceWhenAsked) {
+  ManualClock::now = 1000;
   std::vector<std::size_t> progress;
   int pumps = 0;
+  bool stop_at_next_look = false;
   FillPacer* self = nullptr;
-  FillPacer pacer(false, {[&](std::size_t rows) { progress.push_back(rows); },
-                          [&] {
-                            if (++pumps == 3) self->request_stop();  // the user pressed Quit
-                          }},
-                  10);
+  FillPacer pacer(false,
+                  {[&](std::size_t rows) { progress.push_back(rows); },
+                   [&] {
+                     ++pumps;
+                     if (stop_at_next_look) self->request_stop();  // Quit or Stop waited in the queue
+                   }},
+                  ManualClock::read, 15);
   self = &pacer;
-  int rows = 0;
-  while (pacer.row()) ++rows;
-  EXPECT_EQ(pumps, 3);
-  EXPECT_EQ(rows, 20) << "the first row looks, then every tenth";
-  EXPECT_EQ(progress, (std::vector<std::size_t>{1, 11, 21}));
+  EXPECT_TRUE(pacer.row()) << "the first row looks";
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(pacer.row()) << "cheap rows within the interval do not look";
+  EXPECT_EQ(pumps, 1);
+  ManualClock::now += 15;
+  EXPECT_TRUE(pacer.row());
+  EXPECT_EQ(progress, (std::vector<std::size_t>{1, 1002}));
+  // One slow row is enough to look again: the stop is seen after that row.
+  stop_at_next_look = true;
+  ManualClock::now += 400;
+  EXPECT_FALSE(pacer.row());
   EXPECT_FALSE(pacer.row()) << "a stopped fill stays stopped";
+  EXPECT_EQ(pumps, 3);
 }
 
 TEST(FillPacer, AutomationNeverLooksAtTheQueue) {
   int pumps = 0, shown = 0;
-  FillPacer pacer(true, {[&](std::size_t) { ++shown; }, [&] { ++pumps; }}, 1);
-  for (int i = 0; i < 100; ++i) ASSERT_TRUE(pacer.row());
+  FillPacer pacer(true, {[&](std::size_t) { ++shown; }, [&] { ++pumps; }}, ManualClock::read, 0);
+  for (int i = 0; i < 100; ++i) {
+    ++ManualClock::now;
+    ASSERT_TRUE(pacer.row());
+  }
   EXPECT_EQ(pumps + shown, 0);
   pacer.request_stop();
   EXPECT_FALSE(pacer.row());
+}
+
+TEST(WindowTable, EveryWindowCommandHasOneRowAndEveryRowItsSlot) {
+  std::set<int> menus, codes_seen;
+  for (std::size_t i = 0; i < window_kinds().size(); ++i) {
+    const WindowKind& kind = window_kinds()[i];
+    EXPECT_EQ(static_cast<std::size_t>(kind.slot), i) << "rows stand in slot order, the order ModelessFix offers";
+    if (kind.menu_command) EXPECT_TRUE(menus.insert(kind.menu_command).second) << kind.name;
+    if (kind.command_code) EXPECT_TRUE(codes_seen.insert(kind.command_code).second) << kind.name;
+    EXPECT_EQ(kind.automation == Automation::Presses, !kind.automation_presses().empty()) << kind.name;
+    if (kind.automation == Automation::Presses) {
+      EXPECT_EQ(kind.automation_presses().back().command, 2) << kind.name << ": the last press is Quit";
+      EXPECT_NE(kind.name, nullptr);
+    }
+  }
+  // Every window command of the dispatch is a row of the window table or a
+  // command of the main window, never both.
+  for (int code = 0; code < 200; ++code) {
+    const CommandCode* entry = find_command_code(code);
+    if (!entry || entry->kind != CodeKind::Window) {
+      EXPECT_EQ(kind_for_code(code), nullptr) << code;
+      continue;
+    }
+    EXPECT_NE((kind_for_code(code) != nullptr), (main_window_command(code) != nullptr)) << code;
+  }
+}
+
+TEST(WindowTable, AutomationSequencesAndTheDrillsAlternative) {
+  const auto drill = kind_for_code(codes::kDrillDown)->automation_presses();
+  ASSERT_EQ(drill.size(), 3u);
+  EXPECT_EQ(drill[0].command, IDC_DRILL_DRILL);
+  EXPECT_EQ(drill[1].command, IDC_DRILL_SEND);
+  EXPECT_EQ(drill[1].with_unnamed_key, IDC_DRILL_TO_CHART);
+  EXPECT_EQ(kind_for_code(codes::kList)->help_topic, 15);
+  EXPECT_EQ(kind_for_code(codes::kSetup)->automation, Automation::Direct) << "settings written, no window";
+  EXPECT_EQ(kind_for_code(codes::kPeriodWizard)->automation, Automation::None);
+  EXPECT_EQ(main_window_command(codes::kDllHelp)->automation, Automation::Help);
+  EXPECT_EQ(kind_for_menu(IDM_PERIOD_WIZARD)->owner, Owner::Opener);
+  EXPECT_EQ(kind_for_menu(IDM_LISTS)->slot, kSlotList);
+  EXPECT_EQ(kind_for_menu(IDM_QUIT), nullptr);
+}
+
+std::vector<std::string> g_ran;
+
+TEST(Cleanup, StepsRunInStageOrderOnceEachAndAgainAtTheNextUnload) {
+  g_ran.clear();
+  on_cleanup(CleanupStage::kRecordManager, [] { g_ran.push_back("record manager"); });
+  on_cleanup(CleanupStage::kLists, [] { g_ran.push_back("lists"); });
+  on_cleanup(CleanupStage::kCloseFiles, [] { g_ran.push_back("files"); });
+  static void (*const companies)() = [] { g_ran.push_back("companies"); };
+  on_cleanup(CleanupStage::kCompanies, companies);
+  on_cleanup(CleanupStage::kCompanies, companies);
+  run_cleanup();
+  EXPECT_EQ(g_ran, (std::vector<std::string>{"files", "companies", "lists", "record manager"}));
+  g_ran.clear();
+  run_cleanup();
+  EXPECT_EQ(g_ran.size(), 4u);
+}
+
+TEST(BusyState, ARequestDuringWorkAnswersBusyAndReadsNothing) {
+  static int handled = 0;
+  register_value_handler(codes::kCodata, [](int, std::string_view, std::string& out) {
+    ++handled;
+    out = "DEMO";
+    return 0;
+  });
+  char result[16000];
+  {
+    const BusyScope fill(Work::kFill);
+    EXPECT_TRUE(connector_busy());
+    EXPECT_EQ(connector_interface(codes::kCodata, "NAME;DEMO", result, sizeof result), kStatusBusy);
+    EXPECT_STREQ(result, "Kovo [CYMA] Busy with other work, please try again when it has finished\r\n");
+    EXPECT_EQ(connector_interface(codes::kList, "NoShow=1,NoClipboard=1", result, sizeof result), kStatusBusy);
+    EXPECT_EQ(connector_interface(codes::kSetup, "NoShow=1", nullptr, 0), kStatusBusy);
+    {
+      const BusyScope write(Work::kBudgetWrite);
+      EXPECT_TRUE(busy_with(Work::kBudgetWrite));
+    }
+    EXPECT_FALSE(busy_with(Work::kBudgetWrite));
+  }
+  EXPECT_EQ(handled, 0) << "no handler ran while busy";
+  EXPECT_FALSE(connector_busy());
+  EXPECT_EQ(connector_interface(codes::kCodata, "NAME;DEMO", result, sizeof result), 0);
+  EXPECT_STREQ(result, "DEMO\r\n");
+  EXPECT_FALSE(connector_busy()) << "a call is busy only while it runs";
+}
+
+TEST(BusyState, AWriteTellsEveryHolderOfFigures) {
+  static std::vector<std::string> heard;
+  heard.clear();
+  static const BalancesChanged cache = [](std::string_view company) { heard.emplace_back(company); };
+  on_balances_changed(cache);
+  on_balances_changed(cache);
+  on_balances_changed([](std::string_view company) { heard.push_back("second " + std::string(company)); });
+  balances_changed("DEMO");
+  EXPECT_EQ(heard, (std::vector<std::string>{"DEMO", "second DEMO"}));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "connector_fixture.h"
+#include "entry/command_codes.h"
+#include "resources/resource_ids.h"
 #include "program_runner.h"
 
 using kovo::testing::bin_folder;
@@ -54,16 +56,16 @@ TEST(ConnectorConsole, MissingLibraryFailsClearly) {
 
 TEST_F(ConnectorInProcess, EntryCodesAndNullResults) {
   int status = -1;
-  EXPECT_EQ(call(1, "", &status), "Kovo [CYMA] The command/request was not processed");
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(call(39, "", &status), "Kovo [CYMA] The command/request was not processed");
-  EXPECT_EQ(call(128, "", &status), "Kovo [CYMA] The command/request was not processed");
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(call(127, "", &status), "Kovo [CYMA] Function not supported\r\n");
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(call(125, ""), "Kovo Version 4.2.20.0 for Cyma IV\r\n");
-  EXPECT_EQ(interface_(125, "", nullptr), 0);
-  EXPECT_EQ(interface_(3, "NoShow=1", nullptr), 0);
+  EXPECT_EQ(call(kovo::codes::kClose, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(status, kovo::kStatusNotProcessed);
+  EXPECT_EQ(call(kovo::codes::kInquire2, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(call(kovo::codes::kGlGroup, "", &status), "Kovo [CYMA] The command/request was not processed");
+  EXPECT_EQ(status, kovo::kStatusNotProcessed);
+  EXPECT_EQ(call(kovo::codes::kNotSupported, "", &status), "Kovo [CYMA] Function not supported\r\n");
+  EXPECT_EQ(status, kovo::kStatusProcessed);
+  EXPECT_EQ(call(kovo::codes::kVersion, ""), "Kovo Version 4.2.20.0 for Cyma IV\r\n");
+  EXPECT_EQ(interface_(kovo::codes::kVersion, "", nullptr), 0);
+  EXPECT_EQ(interface_(kovo::codes::kSetup, "NoShow=1", nullptr), 0);
   EXPECT_EQ(clip_(), 0);
   MSG nothing{};
   EXPECT_EQ(fix_(&nothing), 0);
@@ -73,17 +75,17 @@ TEST_F(ConnectorInProcess, NoShowHidesTheMainWindowAndIsClearedAfterwards) {
   HWND window = main_window();
   ASSERT_NE(window, nullptr) << "initialisation creates the hidden main window";
   EXPECT_FALSE(IsWindowVisible(window));
-  call(15, "NoShow=1");
+  call(kovo::codes::kDllSetup, "NoShow=1");
   pump();
   EXPECT_FALSE(IsWindowVisible(window)) << "NoShow never shows a window";
-  call(15, "");
+  call(kovo::codes::kDllSetup, "");
   pump();
   EXPECT_TRUE(IsWindowVisible(window)) << "NoShow was cleared, so the next command shows it";
   // Closing from the menu only hides the window until clean-up.
-  SendMessageA(window, WM_COMMAND, 2, 0);
+  SendMessageA(window, WM_COMMAND, IDM_QUIT, 0);
   EXPECT_TRUE(IsWindow(window));
   EXPECT_FALSE(IsWindowVisible(window));
-  call(8, "");
+  call(kovo::codes::kShowConnector, "");
   EXPECT_TRUE(IsWindowVisible(window));
 }
 

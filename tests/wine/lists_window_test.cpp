@@ -8,6 +8,8 @@
 #include "box_watcher.h"
 #include "connector_fixture.h"
 #include "demo_ledger.h"
+#include "entry/command_codes.h"
+#include "resources/resource_ids.h"
 
 using kovo::testing::InProcessBoxWatcher;
 using kovo::testing::clipboard_text;
@@ -17,8 +19,10 @@ using kovo::testing::set_clipboard_text;
 
 namespace {
 
-constexpr int kSegments = 1082, kCompanies = 1083, kBwbHeaders = 1092, kAccounts = 1091;
-constexpr int kSegmentBox = 1094, kWhere = 1097, kIs = 1099, kTranspose = 1100;
+namespace codes = kovo::codes;
+constexpr int kSegments = IDC_LIST_SEGMENTS, kCompanies = IDC_LIST_COMPANIES, kBwbHeaders = IDC_LIST_BWB_HEADERS;
+constexpr int kAccounts = IDC_LIST_ACCOUNTS, kSegmentBox = IDC_LIST_SEGMENT, kWhere = IDC_LIST_WHERE;
+constexpr int kIs = IDC_LIST_IS, kTranspose = IDC_LIST_TRANSPOSE;
 
 class ListsWindow : public ConnectorInProcess {
  protected:
@@ -32,7 +36,7 @@ class ListsWindow : public ConnectorInProcess {
     RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // the windows' Quit wrote them
   }
   std::string list(const std::string& parameters) {
-    return call(19, (parameters + ",System=" + ledger_.system()).c_str());
+    return call(codes::kList, (parameters + ",System=" + ledger_.system()).c_str());
   }
   HWND open_window(const std::string& parameters) {
     list(parameters);
@@ -63,7 +67,7 @@ class ListsWindow : public ConnectorInProcess {
 TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {
   InProcessBoxWatcher boxes;
   int status = -1;
-  const std::string natural = call(19, ("noshow=1,NoClipboard=1, MOREDATA=0, List=natural,System=" + ledger_.system()).c_str(), &status);
+  const std::string natural = call(codes::kList, ("noshow=1,NoClipboard=1, MOREDATA=0, List=natural,System=" + ledger_.system()).c_str(), &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(natural.rfind("'1000\tCash - Operating\r\n'1010\tPetty Cash\r\n", 0), 0u) << natural;
   const std::string end = "'7100\tBank Charges\r\nKovoListDone\r\n";
@@ -90,6 +94,15 @@ TEST_F(ListsWindow, NoShowShowsNoBoxButTheFailureReachesTheResult) {
   EXPECT_EQ(list("NoShow=1,NoClipboard=0,List=BWB Headers,Company=DEMO"), "\r\n");
   EXPECT_EQ(clipboard_text(),
             "'ACCOUNT\t'DESCRIPTION\t'ORIGIN\t'1\t'2\t'3\t'4\t'5\t'6\t'7\t'8\t'9\t'10\t'11\t'12\t'13\r\n");
+  // The caller reads the clipboard afterwards: a run without a user empties
+  // it first, so that it never finds an earlier text there.
+  set_clipboard_text("marker");
+  EXPECT_EQ(list("NoShow=1,NoClipboard=1,MoreData=0,List=Years,Company=DEMO"), "'0\r\n'2008\r\n'2007\r\nKovoListDone\r\n");
+  EXPECT_EQ(clipboard_text(), "");
+  set_clipboard_text("marker");
+  EXPECT_EQ(list("NoShow=1,NoClipboard=0,List=Dept,Company=ZZZ"), "Kovo [CYMA] No such company: - ZZZ\r\n")
+      << "the failure reaches the caller";
+  EXPECT_EQ(clipboard_text(), "");
   pump();
   EXPECT_TRUE(boxes.texts().empty());
   // The same failure with a user: the window opens and says so.

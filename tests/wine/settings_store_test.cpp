@@ -8,6 +8,7 @@
 #include <string>
 
 #include "connector_fixture.h"
+#include "entry/command_codes.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ class SettingsStore : public kovo::testing::ConnectorInProcess {
 };
 
 TEST_F(SettingsStore, ReadAtInitialisationAndWrittenBackWhole) {
-  call(3, "NoShow=1");  // saves the settings as read
+  call(kovo::codes::kSetup, "NoShow=1");  // saves the settings as read
   EXPECT_EQ(registry_text("Rounding"), "3") << "the registry wins over the profile";
   EXPECT_EQ(registry_text("Zero Label"), "-") << "the profile fills what the registry lacks";
   EXPECT_EQ(registry_text("System"), "C:\\Ledger");
@@ -90,7 +91,7 @@ TEST_F(SettingsStore, ReadAtInitialisationAndWrittenBackWhole) {
 
   // Window command parameters go into the record and a NoShow setup saves them.
   // (One test: the store is machine-wide state that parallel tests would share.)
-  call(3, "NoShow=1,Company='XYZ',Scaling=3,Zero Label=\"n/a\"");
+  call(kovo::codes::kSetup, "NoShow=1,Company='XYZ',Scaling=3,Zero Label=\"n/a\"");
   EXPECT_EQ(registry_text("Company"), "XYZ");
   EXPECT_EQ(registry_text("Scaling"), "3");
   EXPECT_EQ(registry_text("Zero Label"), "n/a");

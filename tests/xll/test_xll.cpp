@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sheethost/sdk/xlcall.h"
+#include "sdk/excel/xlcall.h"
 
 namespace {
 
@@ -130,6 +130,7 @@ const Row kRows[] = {
     {"TxCalcNow", "A", "TxCalcNow", "", "2"},
     {"TxPaste", "A", "TxPaste", "", "2"},
     {"TxRegisterLate", "A", "TxRegisterLate", "", "2"},
+    {"TxBox", "A", "TxBox", "", "2"},
 };
 
 // Registered only when the host asks through xlAutoRegister.
@@ -542,6 +543,15 @@ short TxAlert(LPXLOPER) {
   XLOPER m = text(message), type = number(1), answer;
   Excel4(xlcAlert, &answer, 2, &m, &type);
   put(0, 6, answer.xltype == xltypeBool && answer.val.xbool ? "answered OK" : "answered Cancel");
+  return 1;
+}
+
+// A message box of the add-in's own, whose default button is its second:
+// the answer lands in I1.
+short TxBox(void) {
+  const int answer = MessageBoxA(nullptr, "Keep the test going?\r\nSecond line", "Test Add-in",
+                                 MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION);
+  put(0, 8, answer == IDYES ? "Yes" : answer == IDNO ? "No" : "other");
   return 1;
 }
 

@@ -43,41 +43,31 @@ std::string program_folder() {
   return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-// An execute command, as the server handles it; only the list command gets a
-// result buffer.
-Answer execute(const ConnectorLibrary& library, const std::string& command) {
+// A command, as the server handles it: sent as a request it gets a result
+// buffer, as an execute only the list command does.
+Answer execute(const ConnectorLibrary& library, const std::string& command, bool as_request) {
   const auto code = srv::find_command(command);
   if (!code) return {1, "The command sent is unknown to kovo - " + command};
-  switch (*code) {
-    case srv::kCodeClipToDde:
-      return {0, library.has_clip_to_dde() ? "Supported" : "NotSupported"};
-    case srv::kCodeSetTopic:
-    case srv::kCodeClose:
-    case srv::kCodeServer:
-    case srv::kCodeServerHelp:
-    case srv::kCodeServerVersion:
-      return {0, "(handled by the server; not sent to the connector)"};
-    default:
-      break;
-  }
+  if (*code == kovo::codes::kClipToDde) return {0, library.has_clip_to_dde() ? "Supported" : "NotSupported"};
+  if (srv::handled_by_server(*code)) return {0, "(handled by the server; not sent to the connector)"};
   const std::string arguments(srv::command_arguments(command));
   std::vector<char> result(kovo::kResultCapacity, '\0');
-  const bool pass_result = *code == srv::kCodeList;
   Answer answer;
-  answer.status = library.call(*code, arguments.c_str(), pass_result ? result.data() : nullptr);
+  answer.status =
+      library.call(*code, arguments.c_str(), srv::command_gets_result(*code, as_request) ? result.data() : nullptr);
   answer.text = result.data();
   return answer;
 }
 
 Answer request(const ConnectorLibrary& library, const std::string& text) {
   if (!text.empty() && text.front() == '[' && !kovo::server::sent_as_request(text))
-    return execute(library, text);
+    return execute(library, text, false);
   const auto [name, arguments] = srv::split_item(text);
   const auto code = srv::find_item(name);
   if (!code) {
     // The server answers an unknown item with an error text naming the item.
     if (!srv::find_command(text)) return {1, "The command sent is unknown to kovo - " + std::string(name) + "\r\n"};
-    Answer answer = execute(library, text);
+    Answer answer = execute(library, text, true);
     if (answer.text.empty()) answer.text = "KovoListDone\r\n";
     return answer;
   }
@@ -86,7 +76,7 @@ Answer request(const ConnectorLibrary& library, const std::string& text) {
   Answer answer;
   answer.status = library.call(*code, args.c_str(), result.data());
   answer.text = result.data();
-  if (answer.status == 1 && !answer.text.empty()) answer.text += std::string(name);
+  if (answer.status == kovo::kStatusNotProcessed && !answer.text.empty()) answer.text += std::string(name);
   return answer;
 }
 

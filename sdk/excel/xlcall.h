@@ -235,6 +235,7 @@ typedef struct xloper12 {
 #define xlfEvaluate 257
 #define xlfGetToolbar 258
 #define xlfSaveToolbar 264
+#define xlfRegisterId 267
 #define xlfGetWorkbook 268
 
 // --------------------------------------------------------- command macros
