@@ -234,7 +234,7 @@ TEST(ReportPlan, SubColumnsNameTheirAxisAboveTheHeader) {
 
 TEST(ReportPlan, AReportThatDoesNotFitIsRefused) {
   std::vector<std::string> rows(20, "4000");
-  const PlanResult r = plan_report(accounts_by_period(rows, {"This Month"}), {}, 16370, 1);
+  const PlanResult r = plan_report(accounts_by_period(rows, {"This Month"}), {}, kSheetRows - 10, 1);
   EXPECT_FALSE(r.plan);
   EXPECT_NE(r.error.find("does not fit"), std::string::npos);
   std::vector<std::string> columns(260, "This Month");
