@@ -124,7 +124,10 @@ std::optional<Oper> named(std::string_view name) {
 // The texts of a reference's first area, row by row.
 std::vector<std::vector<std::string>> texts_of(const Oper& reference) {
   std::vector<std::vector<std::string>> rows;
-  const Answer values = xl::coerce(reference, xltypeMulti);
+  // One cell is read as its value: not every spreadsheet makes an array of it.
+  const xl::Area& a = reference.areas().front();
+  const bool one_cell = a.first_row == a.last_row && a.first_column == a.last_column;
+  const Answer values = one_cell ? xl::coerce(reference) : xl::coerce(reference, xltypeMulti);
   if (!values.ok()) return rows;
   if (!values.value.is_array()) return {{text_of(values.value)}};
   for (int r = 0; r < values.value.rows(); ++r) {

@@ -100,6 +100,12 @@ inline int line_of(HWND control, const std::string& text) {
 inline std::vector<std::string> selected_of(HWND list) {
   std::vector<std::string> out;
   const auto lines = lines_of(list);
+  // A list of one choice answers its selection through the current line.
+  if ((GetWindowLongA(list, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) == 0) {
+    const LRESULT at = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (at >= 0 && static_cast<std::size_t>(at) < lines.size()) out.push_back(lines[static_cast<std::size_t>(at)]);
+    return out;
+  }
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (SendMessageA(list, LB_GETSEL, i, 0) > 0) out.push_back(lines[i]);
   return out;
