@@ -76,6 +76,7 @@ void show_state(HWND dialog, const ReportWizard& w) {
   for (int id : {IDC_WIZ_ADD, IDC_WIZ_REMOVE, IDC_WIZ_EDIT, IDC_WIZ_VALUES, IDC_WIZ_LAYOUT, IDC_WIZ_ELEMENTS})
     EnableWindow(GetDlgItem(dialog, id), axis_step);
   EnableWindow(GetDlgItem(dialog, IDC_WIZ_PREVIOUS), w.step() > 0);
+  EnableWindow(choices, TRUE);
 }
 
 void set_tab_stops(HWND dialog) {
@@ -86,7 +87,9 @@ void set_tab_stops(HWND dialog) {
 
 void enter_step(HWND dialog, ReportWizard& w) {
   // The step's text first: its set-up may ask the connector for lists or
-  // open the step's own dialog.
+  // open the step's own dialog. The choice list takes no clicks until the
+  // step's lists are in (it holds the previous step's lines until then).
+  EnableWindow(GetDlgItem(dialog, IDC_WIZ_CHOICES), FALSE);
   SetDlgItemTextA(dialog, IDC_WIZ_STEP_TEXT, addin_message(w.step_message()).c_str());
   if (w.enter_step() == ReportWizard::Outcome::Finished) {
     EndDialog(dialog, IDOK);

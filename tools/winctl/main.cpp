@@ -5,6 +5,7 @@
 //                                         with that title; prints "x y width height"
 //   kovo-winctl post TITLE MESSAGE [WPARAM [LPARAM]]
 //                                         posts a message to that window
+//   kovo-winctl gone TITLE [SECONDS]      waits until no visible window has that title
 //
 // The verbs below act on a dialog with that title that holds the control
 // (a number), waiting for it up to 30 seconds:
@@ -36,7 +37,7 @@ using namespace kovo::winctl;
 
 int usage() {
   std::fputs(
-      "usage: kovo-winctl wait TITLE [SECONDS] | post TITLE MESSAGE [WPARAM [LPARAM]]\n"
+      "usage: kovo-winctl wait TITLE [SECONDS] | gone TITLE [SECONDS] | post TITLE MESSAGE [WPARAM [LPARAM]]\n"
       "       | choose TITLE CONTROL TEXT... | press TITLE CONTROL | type TITLE CONTROL TEXT\n"
       "       | check TITLE CONTROL 0|1 | show TITLE CONTROL | has TITLE CONTROL TEXT [SECONDS]\n",
       stderr);
@@ -73,6 +74,10 @@ int main(int argc, char** argv) {
     GetWindowRect(window, &r);
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
+  }
+  if (verb == "gone") {
+    const double seconds = argc > 3 ? std::atof(argv[3]) : 30.0;
+    return wait_until([&] { return find_window(title) == nullptr; }, seconds) ? 0 : missing("end of \"" + title + "\"");
   }
   if (verb == "post" && argc >= 4) {
     HWND window = wait_window(title, 0, 10.0);

@@ -113,10 +113,12 @@ inline std::vector<std::string> selected_of(HWND list) {
 
 // Chooses lines of a list box (all others unselected) or sets a combo box,
 // then tells the dialog, as a click does; returns once the dialog has
-// handled it. False when a text is not there.
+// handled it. False when a text is not there (or the control stays disabled).
 inline bool choose(HWND dialog, int id, const std::vector<std::string>& texts) {
   HWND control = GetDlgItem(dialog, id);
   if (!control) return false;
+  // A disabled list is still being filled: its lines are not yet the ones to choose from.
+  if (!wait_until([&] { return IsWindowEnabled(control) != FALSE; }, 60)) return false;
   if (!is_list_box(control)) {
     const std::string text = texts.empty() ? std::string() : texts[0];
     const int at = line_of(control, text);
