@@ -74,6 +74,16 @@ std::optional<Oper> CApi::Impl::convert(const Oper& in, int mask) {
     }
   };
   if (mask & type_bit(v.type)) return v;
+  // A single value asked for as an array is an array of one item, as a
+  // one-cell reference is.
+  if (v.type != OperType::Multi && mask == xltypeMulti) {
+    Oper out;
+    out.type = OperType::Multi;
+    out.rows = 1;
+    out.cols = 1;
+    out.items.push_back(v);
+    return out;
+  }
   if (v.type == OperType::Multi) {
     Oper out = v;
     for (auto& item : out.items) {

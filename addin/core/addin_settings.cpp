@@ -56,7 +56,40 @@ constexpr NumberKey kNumberKeys[] = {
     {kExcelSection, "Auto-Attaching", &AddinSettings::auto_attaching, integer_of},
 };
 
+struct WizardTextKey {
+  std::string_view key;
+  std::string WizardSettings::*member;
+};
+struct WizardNumberKey {
+  std::string_view key;
+  int WizardSettings::*member;
+};
+constexpr WizardTextKey kWizardTextKeys[] = {
+    {"Report Title", &WizardSettings::report_title},
+    {"Report Formatting Macro", &WizardSettings::formatting_macro},
+};
+constexpr WizardNumberKey kWizardNumberKeys[] = {
+    {"Do Zero Suppress", &WizardSettings::do_zero_suppress},
+    {"Run Macro", &WizardSettings::run_macro},
+};
+
 }  // namespace
+
+WizardSettings read_wizard_settings(Profile& profile) {
+  WizardSettings s;
+  std::string value;
+  for (const auto& k : kWizardTextKeys)
+    if (profile.read(kExcelSection, k.key, value)) s.*k.member = value;
+  for (const auto& k : kWizardNumberKeys)
+    if (profile.read(kExcelSection, k.key, value)) s.*k.member = integer_of(value, s.*k.member);
+  write_wizard_settings(profile, s);
+  return s;
+}
+
+void write_wizard_settings(Profile& profile, const WizardSettings& s) {
+  for (const auto& k : kWizardTextKeys) profile.write(kExcelSection, k.key, s.*k.member);
+  for (const auto& k : kWizardNumberKeys) profile.write(kExcelSection, k.key, std::to_string(s.*k.member));
+}
 
 long long timeout_from_text(std::string_view text, long long previous) {
   std::size_t i = 0, end = text.size();

@@ -44,6 +44,19 @@ struct AddinSettings {
   unsigned dde_time_out_ms() const { return static_cast<unsigned>(dde_time_out) * 1000u; }
 };
 
+// The report wizard's options, read on its first run (and written back
+// whole), written when its last step is confirmed. "Create NGL Functions",
+// the R1C1 letters, the sum function and the list separator are the
+// add-in's own settings above.
+struct WizardSettings {
+  std::string report_title = "Report Title";         // up to 50 characters
+  std::string formatting_macro = "KovoClassic1";     // up to 100 characters
+  int do_zero_suppress = 0;
+  int run_macro = 0;
+};
+WizardSettings read_wizard_settings(Profile& profile);
+void write_wizard_settings(Profile& profile, const WizardSettings& settings);
+
 // A time-out in whole seconds: digits only (blanks around allowed), at
 // least 1 and small enough for its milliseconds to fit 32 bits. Anything
 // else keeps the previous value. The Options dialog's field and the

@@ -396,6 +396,45 @@ int message_box(const std::string& text, const std::string& caption, UINT style)
   return MessageBoxA(main_window(), text.c_str(), caption.c_str(), style);
 }
 
+int message_box(HWND owner, const std::string& text, const std::string& caption, UINT style) {
+  return MessageBoxA(owner ? owner : main_window(), text.c_str(), caption.c_str(), style);
+}
+
+namespace {
+
+// FORMULA through the Excel 12 entry point: a wide counted text of up to
+// 32767 characters and a one-cell reference.
+bool enter_wide(const std::string& entry, int row, int column) {
+  PEXCEL12PROC excel12 = excel12_entry();
+  if (!excel12 || entry.size() > 32767) return false;
+  std::vector<XCHAR> text(entry.size() + 2, 0);
+  text[0] = static_cast<XCHAR>(entry.size());
+  for (std::size_t i = 0; i < entry.size(); ++i) text[i + 1] = static_cast<unsigned char>(entry[i]);
+  XLOPER12 formula{};
+  formula.xltype = xltypeStr;
+  formula.val.str = text.data();
+  XLOPER12 cell{};
+  cell.xltype = xltypeSRef;
+  cell.val.sref.count = 1;
+  cell.val.sref.ref = {row, row, column, column};
+  XLOPER12 result{};
+  LPXLOPER12 arguments[] = {&formula, &cell};
+  const int code = excel12(xlcFormula, 2, arguments, &result);
+  if (code == xlretSuccess && (result.xltype & 0x0FFF) != xltypeBool && (result.xltype & 0x0FFF) != xltypeNum &&
+      (result.xltype & 0x0FFF) != xltypeNil && (result.xltype & 0x0FFF) != xltypeMissing) {
+    LPXLOPER12 free_arguments[] = {&result};
+    excel12(xlFree, 1, free_arguments, nullptr);
+  }
+  return code == xlretSuccess;
+}
+
+}  // namespace
+
+bool enter(const std::string& entry, int row, int column) {
+  if (entry.size() > 255) return enter_wide(entry, row, column);
+  return call(xlcFormula, {Oper::text(entry), Oper::cell(row, column)}).ok();
+}
+
 PEXCEL12PROC excel12_entry() { return g_excel12; }
 void set_excel12_entry(void* entry) { g_excel12 = reinterpret_cast<PEXCEL12PROC>(entry); }
 

@@ -119,8 +119,15 @@ LPXLOPER return_error(int code);
 // The add-in's own file name (xlGetName), the spreadsheet's main window.
 std::string addin_file_name();
 HWND main_window();
-// A box over the spreadsheet's window.
+// A box over the spreadsheet's window, or over one of the add-in's own.
 int message_box(const std::string& text, const std::string& caption, UINT style);
+int message_box(HWND owner, const std::string& text, const std::string& caption, UINT style);
+
+// An entry written into a cell of the current sheet (FORMULA): a formula or
+// a constant as typed. Texts past the 255 characters of the classic call
+// go through the Excel 12 entry point when the spreadsheet offers one;
+// false when the spreadsheet refused the entry or could not take its length.
+bool enter(const std::string& entry, int row, int column);
 
 // The entry point handed to SetExcel12EntryPt, or null.
 PEXCEL12PROC excel12_entry();

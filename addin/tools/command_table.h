@@ -19,7 +19,7 @@ enum class CommandPrelude {
   VersionBox,            // the version box (asks the server for its version)
   OptionsDialog,         // the Options dialog; nothing is sent
   AnalyzeDialog,         // the Analyze dialog
-  ReportWizard,          // the report wizard (still to come)
+  ReportWizard,          // the report wizard builds a report on the active sheet
   ZeroSuppress,          // hides the all-zero rows and columns of a range
   ViewerCopy,            // the product's formulas of the selection become their values
   Migrate,               // the older generation's formulas rewritten

@@ -59,7 +59,7 @@ int run_command(std::string_view procedure, const XLOPER* argument) {
     case P::ZeroSuppress: return zero_suppress(argument);
     case P::ViewerCopy: return to_viewer(argument);
     case P::Migrate: return migrate(argument);
-    case P::ReportWizard:
+    case P::ReportWizard: return report_wizard();
     case P::EnquiryPaste: return 1;  // still to come
     case P::Close: exit_addin(); return 1;
   }

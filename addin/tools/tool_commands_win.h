@@ -1,6 +1,6 @@
 // The commands that do their work in the spreadsheet: the version box, the
 // Options and Analyze dialogs, zero suppression, viewer copies and the
-// migration of the older generation's formulas. The command procedures run
+// migration of the older generation's formulas, the report wizard. The command procedures run
 // them from the command table (commands_win.cpp). Each answers true to the
 // spreadsheet.
 #pragma once
@@ -15,5 +15,6 @@ int analyze();
 int zero_suppress(const XLOPER* argument);
 int to_viewer(const XLOPER* argument);
 int migrate(const XLOPER* argument);
+int report_wizard();
 
 }  // namespace kovo::addin::tools

@@ -125,6 +125,11 @@ TEST_F(SheetApiTest, CoercionGivesValuesInTheTypesAsked) {
   ASSERT_EQ(block.type, OperType::Multi);
   EXPECT_EQ(block.rows, 2);
   EXPECT_EQ(block.items[3].num, 2);
+  // One cell asked for as an array is an array of one item.
+  const Oper one = call(xlCoerce, {ref("A3"), Oper::integer(xltypeMulti)});
+  ASSERT_EQ(one.type, OperType::Multi);
+  EXPECT_EQ(one.rows * one.cols, 1);
+  EXPECT_EQ(one.items.at(0).str, "abc");
   EXPECT_EQ(call(xlCoerce, {numeral(3), Oper::integer(xltypeStr)}).str, "3");
   EXPECT_TRUE(call(xlCoerce, {str("true"), Oper::integer(xltypeBool)}).boolean);
 }

@@ -1,59 +1,70 @@
-// kovo-winctl: small window chores for scripts (the screenshot script first
-// of all), done with window messages rather than clicks.
+// kovo-winctl: small window chores for scripts (the screenshot script, the
+// demo's report wizard), done with window messages rather than clicks.
 //
 //   kovo-winctl wait TITLE [SECONDS]      waits for a visible top-level window
 //                                         with that title; prints "x y width height"
 //   kovo-winctl post TITLE MESSAGE [WPARAM [LPARAM]]
 //                                         posts a message to that window
+//   kovo-winctl gone TITLE [SECONDS]      waits until no visible window has that title
 //   kovo-winctl send TITLE MESSAGE [WPARAM [LPARAM]]
 //                                         sends it and waits until it is handled
 //   kovo-winctl sort TITLE LIST-ID COLUMN  clicks a column's header of a list view
 //   kovo-winctl clipboard                 prints the clipboard's text
 //
-// Exit status 0 on success, 1 when no such window appeared in time.
+// The verbs below act on a dialog with that title that holds the control
+// (a number), waiting for it up to 30 seconds:
+//
+//   kovo-winctl choose TITLE CONTROL TEXT...   chooses the lines of a list box
+//                                              (or sets a combo box) and tells the dialog
+//   kovo-winctl press TITLE CONTROL            presses a button
+//   kovo-winctl type TITLE CONTROL TEXT        puts a text into a field
+//   kovo-winctl check TITLE CONTROL 0|1        ticks or clears a check box
+//   kovo-winctl show TITLE CONTROL             prints the control's text, or its lines
+//                                              one a line (a chosen line marked "*")
+//   kovo-winctl has TITLE CONTROL TEXT [SECONDS]
+//                                              waits until the control shows the
+//                                              text (a list's line, a field's start)
+//
+// Exit status 0 on success, 1 when no such window (or text) appeared in time.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "tools/winctl/window_driver.h"
 
 namespace {
 
-HWND find_visible(const std::string& title) {
-  struct Search {
-    const std::string* title;
-    HWND found;
-  } search{&title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char text[512] = {};
-        GetWindowTextA(window, text, sizeof text);
-        if (IsWindowVisible(window) && *s->title == text) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND wait_for(const std::string& title, double seconds) {
-  const DWORD until = GetTickCount() + static_cast<DWORD>(seconds * 1000);
-  for (;;) {
-    if (HWND window = find_visible(title)) return window;
-    if (static_cast<LONG>(GetTickCount() - until) > 0) return nullptr;
-    Sleep(50);
-  }
-}
+using namespace kovo::winctl;
 
 int usage() {
-  std::fputs("usage: kovo-winctl wait TITLE [SECONDS] | post|send TITLE MESSAGE [WPARAM [LPARAM]]"
-             " | sort TITLE LIST-ID COLUMN | clipboard\n",
-             stderr);
+  std::fputs(
+      "usage: kovo-winctl wait TITLE [SECONDS] | gone TITLE [SECONDS] | post|send TITLE MESSAGE [WPARAM [LPARAM]]\n"
+      "       | sort TITLE LIST-ID COLUMN | clipboard\n"
+      "       | choose TITLE CONTROL TEXT... | press TITLE CONTROL | type TITLE CONTROL TEXT\n"
+      "       | check TITLE CONTROL 0|1 | show TITLE CONTROL | has TITLE CONTROL TEXT [SECONDS]\n",
+      stderr);
   return 2;
+}
+
+int missing(const std::string& what) {
+  std::fprintf(stderr, "kovo-winctl: no %s\n", what.c_str());
+  return 1;
+}
+
+int control_id_of(const char* text) { return std::atoi(text); }
+
+bool shows(HWND dialog, int id, const std::string& text) {
+  HWND control = GetDlgItem(dialog, id);
+  if (!control) return false;
+  const std::string name = class_of(control);
+  if (is_list_box(control) || _stricmp(name.c_str(), "ComboBox") == 0) {
+    if (line_of(control, text) >= 0) return true;
+  }
+  return text_of(control).rfind(text, 0) == 0;
 }
 
 int print_clipboard() {
@@ -94,24 +105,28 @@ int main(int argc, char** argv) {
   const std::string verb = argv[1];
   const std::string title = argv[2];
   if (verb == "wait") {
-    HWND window = wait_for(title, argc > 3 ? std::atof(argv[3]) : 10.0);
-    if (!window) return std::fprintf(stderr, "kovo-winctl: no window \"%s\"\n", title.c_str()), 1;
+    HWND window = wait_window(title, 0, argc > 3 ? std::atof(argv[3]) : 10.0);
+    if (!window) return missing("window \"" + title + "\"");
     RECT r{};
     GetWindowRect(window, &r);
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
   }
+  if (verb == "gone") {
+    const double seconds = argc > 3 ? std::atof(argv[3]) : 30.0;
+    return wait_until([&] { return find_window(title) == nullptr; }, seconds) ? 0 : missing("end of \"" + title + "\"");
+  }
   if (verb == "post" && argc >= 4) {
-    HWND window = wait_for(title, 10.0);
-    if (!window) return std::fprintf(stderr, "kovo-winctl: no window \"%s\"\n", title.c_str()), 1;
+    HWND window = wait_window(title, 0, 10.0);
+    if (!window) return missing("window \"" + title + "\"");
     const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
     const WPARAM wparam = argc > 4 ? static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0)) : 0;
     const LPARAM lparam = argc > 5 ? static_cast<LPARAM>(std::strtol(argv[5], nullptr, 0)) : 0;
     return PostMessageA(window, message, wparam, lparam) ? 0 : 1;
   }
   if (verb == "send" && argc >= 4) {
-    HWND window = wait_for(title, 10.0);
-    if (!window) return std::fprintf(stderr, "kovo-winctl: no window \"%s\"\n", title.c_str()), 1;
+    HWND window = wait_window(title, 0, 10.0);
+    if (!window) return missing("window \"" + title + "\"");
     const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
     const WPARAM wparam = argc > 4 ? static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0)) : 0;
     const LPARAM lparam = argc > 5 ? static_cast<LPARAM>(std::strtol(argv[5], nullptr, 0)) : 0;
@@ -119,9 +134,34 @@ int main(int argc, char** argv) {
     return SendMessageTimeoutA(window, message, wparam, lparam, SMTO_BLOCK, 120000, &answer) ? 0 : 1;
   }
   if (verb == "sort" && argc >= 5) {
-    HWND window = wait_for(title, 10.0);
-    if (!window) return std::fprintf(stderr, "kovo-winctl: no window \"%s\"\n", title.c_str()), 1;
+    HWND window = wait_window(title, 0, 10.0);
+    if (!window) return missing("window \"" + title + "\"");
     return click_header(window, std::atoi(argv[3]), std::atoi(argv[4]));
   }
+  if (argc < 4) return usage();
+  const int control = std::atoi(argv[3]);
+  const double seconds = verb == "has" && argc > 5 ? std::atof(argv[5]) : 30.0;
+  HWND dialog = wait_window(title, control, seconds);
+  if (!dialog) return missing("window \"" + title + "\" with control " + argv[3]);
+  if (verb == "choose") return choose(dialog, control, std::vector<std::string>(argv + 4, argv + argc)) ? 0 : 1;
+  if (verb == "press") return press(dialog, control) ? 0 : 1;
+  if (verb == "type" && argc == 5) return type_text(dialog, control, argv[4]) ? 0 : 1;
+  if (verb == "check" && argc == 5) return set_check(dialog, control, std::atoi(argv[4]) != 0), 0;
+  if (verb == "show") {
+    HWND control = GetDlgItem(dialog, control_id_of(argv[3]));
+    if (!is_list_box(control) && _stricmp(class_of(control).c_str(), "ComboBox") != 0) {
+      std::printf("%s\n", text_of(control).c_str());
+      return 0;
+    }
+    const auto chosen = is_list_box(control) ? selected_of(control) : std::vector<std::string>{text_of(control)};
+    for (const auto& line : lines_of(control)) {
+      bool marked = false;
+      for (const auto& c : chosen) marked = marked || c == line;
+      std::printf("%s%s\n", marked ? "* " : "  ", line.c_str());
+    }
+    return 0;
+  }
+  if (verb == "has" && argc >= 5)
+    return wait_until([&] { return shows(dialog, control, argv[4]); }, seconds) ? 0 : missing(std::string("\"") + argv[4] + "\"");
   return usage();
 }
