@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/balance_cache.h"
 #include "data/btrieve_ops.h"
 #include "data/layouts.h"
 #include "specifier/account_structure.h"
@@ -83,6 +84,8 @@ struct CompanyContext {
   specifier::CompanyCalendar calendar_view;
   // Account type codes already read, by account code; emptied with the files.
   std::unordered_map<std::string, std::string> account_types;
+  // The preloaded balances; emptied with the files.
+  BalanceCache balance_cache;
 
   FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
   int current_year_number() const;
@@ -95,6 +98,8 @@ struct CompanyContext {
 // Looks the id up without regard to case; a new company is opened and put at
 // the head of the list, and returned even when its opening failed.
 CompanyContext* find_or_open_company(std::string_view id);
+// The company of an id when it is in the list already; null otherwise.
+CompanyContext* find_company(std::string_view id);
 // The company's status; a failure replaces the pending message with its own.
 int company_error_check(CompanyContext* company);
 // Reports the company's failure (when no message is pending) and returns its status.
