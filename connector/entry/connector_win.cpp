@@ -20,6 +20,7 @@
 #include "entry/settings.h"
 #include "requests/install.h"
 #include "resource_ids.h"
+#include "windows/drill_win.h"
 #include "windows/ground_win.h"
 #include "windows/list_command.h"
 #include "windows/lists_win.h"
@@ -199,6 +200,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     lists::install_lists();
     windows::install_lists_window();
     windows::install_preload_window();
+    windows::install_drill_windows();
     windows::install_direct_automation(windows::kSlotSetup, save_settings_for_command);
     on_cleanup(CleanupStage::kRecordManager, stop_record_manager);
   } else if (reason == DLL_PROCESS_DETACH) {

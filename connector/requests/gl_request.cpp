@@ -176,8 +176,9 @@ int evaluate_company_in(double& value, std::string_view company_id, GlRequest& r
     specifier::AmountTable table;
     specifier::AccountKind kind = specifier::AccountKind::Other;
     const GlHooks& hooks = gl_hooks();
-    // the cache answers a descriptor when it holds every year the descriptor needs
-    if (hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
+    // the cache answers a descriptor when it holds every year the descriptor
+    // needs; a collection needs every matched account, which only a walk delivers
+    if (!hooks.collecting && hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
       const specifier::Valued v = specifier::evaluate(period, calendar, kind, table);
       if (const int* failure = std::get_if<int>(&v)) return *failure;
       value += std::get<double>(v);
@@ -222,6 +223,37 @@ int evaluate_company_in(double& value, std::string_view company_id, GlRequest& r
 int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
                      const specifier::PeriodList& periods) {
   return evaluate_company_in(value, company_id, request, periods, 1);
+}
+
+int evaluate_gl(const GlQuery& query, double& value) {
+  value = 0;
+  const Settings& s = settings();
+  specifier::PeriodList periods;
+  const bool blank_period = query.period.find_first_not_of(" \t") == std::string::npos;
+  if (const int status = specifier::parse_period_list(blank_period ? "month" : query.period, periods); status != 0)
+    return status;
+  std::optional<data::CompanyStack> stack = data::BuildCompanyStack(query.companies);
+  if (!stack) {
+    if (!message_pending()) report(data::kMemoryFull, "GetGLValue");
+    return data::kMemoryFull;
+  }
+  GlRequest request;
+  request.account_spec = query.account_spec;
+  request.type_name = query.type;
+  request.year = query.year.substr(0, 4);  // the first company's current year when none is given
+  const std::size_t companies = stack->size();
+  for (; !stack->empty(); stack->pop()) {
+    double one = 0;
+    const int status = evaluate_company_in(one, stack->top(), request, periods, companies);
+    if (status == kNoAccounts && s.na_label != 0) continue;
+    if (status != 0) {
+      if (status != kNoAccounts) report(status, request.account_spec);
+      return status;
+    }
+    value += one;
+  }
+  value = whole_cents(value);
+  return 0;
 }
 
 int gl_request(std::string_view arguments, std::string& result, bool negate) {

@@ -39,6 +39,21 @@ int check_request_work(std::size_t expanded_accounts, std::size_t companies, std
 // Codes 100 (GL) and 102 (NGL): always 0; the answer is in the result.
 int gl_request(std::string_view arguments, std::string& result, bool negate);
 
+// A GL figure that a window asks for: the account specifier, the period
+// text, a company specifier (one or several ids), the year (empty or "0":
+// each company's current year) and the budget type, summed over the
+// companies as a GL request does, but without becoming the drill-down
+// context. 0 with the value; 15 when nothing matched (reported when NA
+// Label is 0); or the number of the message reported for a failure.
+struct GlQuery {
+  std::string account_spec;
+  std::string period;
+  std::string companies;
+  std::string year;
+  std::string type;
+};
+int evaluate_gl(const GlQuery& query, double& value);
+
 // One company's value: 0, 15 when no account matched, or a message number.
 int evaluate_company(double& value, std::string_view company_id, GlRequest& request,
                      const specifier::PeriodList& periods);

@@ -107,4 +107,16 @@ int read_account(data::CompanyContext& c, std::string_view code, layout::Account
   return 0;
 }
 
+int read_segment_description(data::CompanyContext& c, int segment, std::string_view value, std::string& out) {
+  KeyBuffer key(layout::segment_key(segment, value));
+  unsigned char* data = nullptr;
+  data::FileSlot& slot = c.slot(data::Slot::Segments);
+  if (btrv::BtrvGetEqual(&slot.block, &data, key.bytes, layout::kSegmentKey) != 0 || !data)
+    return btrv::ran_out(btrv::last_status()) ? kSegmentAbsent : data::report_read_failure(slot.name);
+  const auto record = layout::decode_segment({data, btrv::last_record_length()});
+  if (!record) return data::report_short_record(slot.name, btrv::last_record_length(), layout::kSegmentNeededLength);
+  out = record->description;
+  return 0;
+}
+
 }  // namespace kovo::requests

@@ -89,4 +89,10 @@ class TransactionSource : public FileSource {
 inline constexpr int kAccountAbsent = 1;
 int read_account(data::CompanyContext& c, std::string_view code, layout::AccountRecord& out);
 
+// The description of a segment value (segment counted from 0) from the
+// segments file, which the caller has opened: 0, kSegmentAbsent when the file
+// holds no such value, or the number of the message reported for a failed read.
+inline constexpr int kSegmentAbsent = 1;
+int read_segment_description(data::CompanyContext& c, int segment, std::string_view value, std::string& out);
+
 }  // namespace kovo::requests

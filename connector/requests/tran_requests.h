@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace kovo::requests {
+#include "requests/tran_reader.h"
 
-enum class TranKind { General, Grant, JobCost };  // GLTRAN, GTTRAN, JCTRAN
+namespace kovo::requests {
 
 int tran_request(TranKind kind, std::string_view arguments, std::string& result);
 

@@ -30,8 +30,7 @@ class ConnectorDialog::Fill final : public FillWork {
   ~Fill() override {
     window_.active_pacer_ = previous_;
     --window_.fill_depth_;
-    if (window_.window_ && window_.progress_control() != 0)
-      SetDlgItemTextA(window_.window_, window_.progress_control(), "");
+    if (window_.window_ && !window_.destroyed_) window_.show_fill_progress(label_, 0);
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
   }
   Fill(const Fill&) = delete;
@@ -43,20 +42,31 @@ class ConnectorDialog::Fill final : public FillWork {
 
  private:
   void show_progress(std::size_t rows) {
-    if (window_.window_ && window_.progress_control() != 0)
-      SetDlgItemTextA(window_.window_, window_.progress_control(), (label_ + " " + std::to_string(rows)).c_str());
+    if (window_.window_ && !window_.destroyed_) window_.show_fill_progress(label_, rows);
   }
-  static bool interrupts(const MSG& message) {
+  // A press that asks the stop question; Quit and Stop themselves act at once.
+  bool interrupts(const MSG& message) const {
     switch (message.message) {
-      case WM_KEYDOWN:
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
+        if (is_stop_button(message.hwnd)) return false;
+        return true;
+      case WM_KEYDOWN:
+        if (message.wParam == VK_ESCAPE) return false;
+        if (message.wParam == VK_SPACE || message.wParam == VK_RETURN) return !is_stop_button(GetFocus());
+        return true;
       case WM_NCLBUTTONDOWN:
+        return message.wParam != HTCLOSE;
       case WM_NCRBUTTONDOWN:
         return true;
       default:
         return false;
     }
+  }
+  bool is_stop_button(HWND control) const {
+    if (!control || GetParent(control) != window_.window_) return false;
+    const int id = GetDlgCtrlID(control);
+    return id == IDCANCEL || id == IDM_STOP_FILL;
   }
   // Only this window's own messages are taken (those of its controls
   // included): other windows and DDE wait until the fill is over.
@@ -84,6 +94,11 @@ class ConnectorDialog::Fill final : public FillWork {
   FillPacer pacer_;
   FillPacer* previous_ = nullptr;
 };
+
+void ConnectorDialog::show_fill_progress(const std::string& label, std::size_t rows) {
+  if (progress_control() == 0) return;
+  SetDlgItemTextA(window_, progress_control(), rows == 0 ? "" : (label + " " + std::to_string(rows)).c_str());
+}
 
 std::unique_ptr<FillWork> ConnectorDialog::fill(std::string label, int stop_question) {
   return std::make_unique<Fill>(*this, std::move(label), stop_question);
@@ -159,6 +174,7 @@ void ConnectorDialog::take_command(int id, int notification, HWND from) {
   // A control's own notification comes from a child window; automation
   // presses and other windows' commands come without one.
   const bool from_user = from && IsChild(window_, from);
+  command_value_ = reinterpret_cast<LPARAM>(from);
   switch (id) {
     case IDM_CLOSE_NOW:
       return close();
@@ -233,6 +249,10 @@ void ConnectorDialog::hand_back(std::string text) { windows::hand_back(std::move
 void ConnectorDialog::open_window(Slot kind, std::any start) { windows::open_window(kind, window_, std::move(start)); }
 
 void ConnectorDialog::close_window(Slot kind) { windows::close_window(kind); }
+
+void ConnectorDialog::send_command(Slot kind, int command, long value) {
+  windows::send_command(window_of(kind), command, static_cast<LPARAM>(value));
+}
 
 void ConnectorDialog::open_help(int topic) { windows::open_help(window_, topic); }
 

@@ -20,7 +20,9 @@
 // Quit and Stop (1198) stop it at once, a Quit is carried out once the fill
 // has returned, and commands from other windows (and from the program) are
 // taken; the user's other buttons wait until the fill is over (they are
-// ignored). In automation a fill never looks at the message queue.
+// ignored). A fill's stop question is asked for other key and mouse
+// presses; the Quit and Stop buttons act without it. In automation a fill
+// never looks at the message queue.
 #pragma once
 
 #include <windows.h>
@@ -64,6 +66,7 @@ class ConnectorDialog : public WindowServices {
   void hand_back(std::string text) override;
   void open_window(Slot kind, std::any start = {}) override;
   void close_window(Slot kind) override;
+  void send_command(Slot kind, int command, long value = 0) override;
   void close() override;
   void open_help(int topic) override;
   std::unique_ptr<FillWork> fill(std::string label, int stop_question = 0) override;
@@ -80,8 +83,14 @@ class ConnectorDialog : public WindowServices {
   virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) { return false; }
   // The static control where fills show their progress; 0 for none.
   virtual int progress_control() const { return 0; }
+  // A fill's progress, shown now and then while it runs (rows so far, and
+  // 0 once it is over): by default the label and the rows in the
+  // progress control, emptied at the end.
+  virtual void show_fill_progress(const std::string& label, std::size_t rows);
 
   const std::any& start() const { return start_; }
+  // The value that came with the command being handled (its LPARAM).
+  LPARAM command_value() const { return command_value_; }
 
   HWND control(int id) const { return GetDlgItem(window_, id); }
   std::string text(int id) const;
@@ -114,6 +123,7 @@ class ConnectorDialog : public WindowServices {
   int depth_ = 0;       // messages of the window being handled
   int fill_depth_ = 0;  // fills running
   FillPacer* active_pacer_ = nullptr;
+  LPARAM command_value_ = 0;
   bool quit_waiting_ = false;
   bool close_waiting_ = false;
   bool destroyed_ = false;  // the window went while one of its messages was handled

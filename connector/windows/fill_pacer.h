@@ -27,7 +27,12 @@ class FillPacer {
   // or Quit takes effect at once, seldom enough that a fill of many cheap
   // rows does not spend its time looking.
   static constexpr unsigned kLookInterval = 15;
-  FillPacer(bool automation, Hooks hooks, Clock clock = steady_milliseconds, unsigned interval = kLookInterval);
+  // Progress shows at the first look and then at most every show interval:
+  // drawing a list and its count takes far longer than a look, and a fill
+  // that drew at every look would spend its time drawing.
+  static constexpr unsigned kShowInterval = 200;
+  FillPacer(bool automation, Hooks hooks, Clock clock = steady_milliseconds, unsigned interval = kLookInterval,
+            unsigned show_interval = kShowInterval);
 
   // After each row: false once a stop was asked for (also from inside pump).
   bool row();
@@ -46,8 +51,10 @@ class FillPacer {
   Hooks hooks_;
   Clock clock_;
   unsigned interval_;
+  unsigned show_interval_;
   std::size_t rows_ = 0;
   std::uint64_t last_look_ = 0;
+  std::uint64_t last_show_ = 0;
   bool looked_ = false;
   bool stopped_ = false;
 };

@@ -98,6 +98,13 @@ void ListModel::rows_changed() {
   std::iota(order_.begin() + static_cast<std::ptrdiff_t>(known), order_.end(), known);
 }
 
+void ListModel::rows_replaced() {
+  order_.clear();
+  sort_column_.reset();
+  descending_ = false;
+  rows_changed();
+}
+
 std::string ListModel::text(std::size_t place, std::size_t column) const {
   if (place >= order_.size() || column >= columns_.size()) return {};
   return rows_.text(order_[place], column);

@@ -72,6 +72,8 @@ class ListModel {
   // The rows changed: rows beyond the known ones are shown after them in
   // the order they came; replaced rows (fewer than before) reset the order.
   void rows_changed();
+  // Every row is new: they show in the order they come, unsorted.
+  void rows_replaced();
   std::size_t size() const { return order_.size(); }
   // The source row shown at a place of the list.
   std::size_t row_at(std::size_t place) const { return order_.at(place); }
@@ -84,10 +86,14 @@ class ListModel {
   bool descending() const { return descending_; }
 
   // Rows drawn highlighted (the threshold of an amount, say), and cells drawn
-  // in the alert colour (a negative amount).
+  // in the alert colour (a negative amount). A selected row is drawn in the
+  // selection's colours; where emphasised says so, its text takes the
+  // highlight colour instead.
   void set_highlight(std::function<bool(std::size_t row)> highlighted) { highlighted_ = std::move(highlighted); }
+  void set_selected_emphasis(std::function<bool(std::size_t row)> emphasised) { emphasised_ = std::move(emphasised); }
   void set_alert(std::function<bool(std::size_t row, std::size_t column)> alert) { alert_ = std::move(alert); }
   bool highlighted(std::size_t place) const { return highlighted_ && highlighted_(row_at(place)); }
+  bool emphasised_when_selected(std::size_t place) const { return emphasised_ && emphasised_(row_at(place)); }
   bool alert(std::size_t place, std::size_t column) const { return alert_ && alert_(row_at(place), column); }
 
   // The shown columns of every row in list order, cells separated by tabs and
@@ -104,6 +110,7 @@ class ListModel {
   std::optional<std::size_t> tie_column_;
   bool descending_ = false;
   std::function<bool(std::size_t)> highlighted_;
+  std::function<bool(std::size_t)> emphasised_;
   std::function<bool(std::size_t, std::size_t)> alert_;
 };
 

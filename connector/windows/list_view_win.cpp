@@ -64,6 +64,12 @@ void ListView::refresh() {
   InvalidateRect(list_, nullptr, FALSE);
 }
 
+void ListView::rows_appended() {
+  if (!list_) return;
+  model_.rows_changed();
+  SendMessageA(list_, LVM_SETITEMCOUNT, model_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
 bool ListView::notify(const NMHDR& header, LRESULT& result) {
   result = 0;
   switch (header.code) {
@@ -86,6 +92,12 @@ bool ListView::notify(const NMHDR& header, LRESULT& result) {
       if (click.iSubItem < 0) return true;
       model_.click_column(static_cast<std::size_t>(click.iSubItem));
       InvalidateRect(list_, nullptr, FALSE);
+      if (sorted_) sorted_();
+      return true;
+    }
+    case NM_DBLCLK:
+    case NM_RETURN: {
+      if (const auto row = selected_row(); row && activated_) activated_(*row);
       return true;
     }
     case LVN_ODFINDITEMA:
@@ -107,16 +119,32 @@ LRESULT ListView::custom_draw(NMLVCUSTOMDRAW& draw) const {
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
       if (place >= model_.size()) return CDRF_DODEFAULT;
-      if (model_.highlighted(place)) draw.clrTextBk = kHighlight;
+      // The selection's colours are drawn here, so that a selected row
+      // can still show its emphasis: the control would paint over them.
+      draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
       return CDRF_NOTIFYSUBITEMDRAW | CDRF_NEWFONT;
-    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
       if (place >= model_.size()) return CDRF_DODEFAULT;
-      draw.clrText = model_.alert(place, static_cast<std::size_t>(draw.iSubItem)) ? kAlert : GetSysColor(COLOR_WINDOWTEXT);
-      draw.clrTextBk = model_.highlighted(place) ? kHighlight : GetSysColor(COLOR_WINDOW);
+      draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
+      const bool alert = model_.alert(place, static_cast<std::size_t>(draw.iSubItem));
+      if (selected(place)) {
+        draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+        draw.clrText = alert ? kAlert
+                       : model_.emphasised_when_selected(place) ? kHighlight
+                                                                 : GetSysColor(COLOR_HIGHLIGHTTEXT);
+      } else {
+        draw.clrTextBk = model_.highlighted(place) ? kHighlight : GetSysColor(COLOR_WINDOW);
+        draw.clrText = alert ? kAlert : GetSysColor(COLOR_WINDOWTEXT);
+      }
       return CDRF_NEWFONT;
+    }
     default:
       return CDRF_DODEFAULT;
   }
+}
+
+bool ListView::selected(std::size_t place) const {
+  return list_ && (SendMessageA(list_, LVM_GETITEMSTATE, place, LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
 std::optional<std::size_t> ListView::selected_row() const {

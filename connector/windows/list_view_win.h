@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <optional>
 
 #include "windows/list_model.h"
@@ -26,13 +27,21 @@ class ListView {
   // The model's columns become the control's: titles, widths (0 when
   // hidden) and alignment.
   void show_columns();
-  // The model's rows changed (more came, or new ones): the control shows
-  // their number and draws again. Cheap enough to call after every few rows
-  // of a fill.
+  // The model's rows changed (new ones, another order): the control shows
+  // their number and draws again.
   void refresh();
+  // More rows came after the known ones, in the order they came: the
+  // control takes their number and draws only those of them in view, so
+  // that a long fill costs no drawing once the view is full.
+  void rows_appended();
 
   // A notification of the control: true when taken, with its result.
   bool notify(const NMHDR& header, LRESULT& result);
+
+  // A row chosen by a double click or Enter: its source row.
+  void on_activate(std::function<void(std::size_t row)> activated) { activated_ = std::move(activated); }
+  // A header click sorted the rows.
+  void on_sorted(std::function<void()> sorted) { sorted_ = std::move(sorted); }
 
   // The source row of the selected place, if any.
   std::optional<std::size_t> selected_row() const;
@@ -43,9 +52,13 @@ class ListView {
  private:
   LRESULT custom_draw(NMLVCUSTOMDRAW& draw) const;
 
+  bool selected(std::size_t place) const;
+
   ListModel& model_;
   HWND list_ = nullptr;
   int control_columns_ = 0;
+  std::function<void(std::size_t)> activated_;
+  std::function<void()> sorted_;
 };
 
 }  // namespace kovo::windows

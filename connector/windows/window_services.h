@@ -58,6 +58,9 @@ class WindowServices {
   // close one as its Quit does.
   virtual void open_window(Slot kind, std::any start = {}) = 0;
   virtual void close_window(Slot kind) = 0;
+  // A command to the open window of a kind (none: nothing happens), taken
+  // even while that window fills; value travels with it.
+  virtual void send_command(Slot kind, int command, long value = 0) = 0;
 
   // Closes this window (after a fill under way has stopped).
   virtual void close() = 0;

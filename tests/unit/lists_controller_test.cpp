@@ -10,6 +10,7 @@
 #include "entry/messages.h"
 #include "entry/settings.h"
 #include "ledger_fixture.h"
+#include "recording_window.h"
 #include "resources/resource_ids.h"
 #include "windows/list_command.h"
 #include "windows/lists_controller.h"
@@ -17,68 +18,10 @@
 using namespace kovo;
 using namespace kovo::windows;
 using kovo::testing::description;
+using kovo::testing::RecordingWindow;
 using kovo::testing::two_year_company;
 
 namespace {
-
-// A window that records what its controller asks of it.
-class RecordingWindow : public WindowServices {
- public:
-  struct Box {
-    BoxKind kind;
-    std::string text;
-    bool operator==(const Box&) const = default;
-  };
-  bool automated = false;
-  bool clipboard_opens = true;
-  bool settings_written = true;
-  int stop_after_rows = -1;  // the user stops a fill after so many rows
-  std::optional<std::string> clipboard = "earlier text";
-  std::vector<Box> boxes;
-  std::vector<std::string> handed_back;
-  int saves = 0, fills = 0;
-  bool closed = false;
-
-  bool automation() const override { return automated; }
-  int box(BoxKind kind, int number, std::string_view detail, int automation_answer) override {
-    const auto decision = decide_box(kind, automated ? 1 : 0, true, automation_answer);
-    if (decision.report_failure) report(number, detail);
-    if (decision.show) boxes.push_back({kind, box_text(number, detail)});
-    return decision.answer;
-  }
-  bool put_clipboard(std::string_view text) override {
-    if (!clipboard_opens) return false;
-    clipboard = std::string(text);
-    return true;
-  }
-  void empty_clipboard() override { clipboard.reset(); }
-  bool save_settings() override {
-    ++saves;
-    return settings_written;
-  }
-  void hand_back(std::string text) override { handed_back.push_back(std::move(text)); }
-  void open_window(Slot, std::any) override {}
-  void close_window(Slot) override {}
-  void close() override { closed = true; }
-  void open_help(int) override {}
-  std::unique_ptr<FillWork> fill(std::string, int) override {
-    ++fills;
-    struct Work : FillWork {
-      int left;
-      bool halted = false;
-      explicit Work(int stop_after) : left(stop_after) {}
-      RowCheck check() override {
-        return [this] {
-          if (left == 0) halted = true;
-          if (left > 0) --left;
-          return !halted;
-        };
-      }
-      bool stopped() const override { return halted; }
-    };
-    return std::make_unique<Work>(stop_after_rows);
-  }
-};
 
 const std::string kCompany = two_year_company("A", R"(,
   "accounts":[{"code":"1000-10","description":"Cash","type":"100"},

@@ -65,6 +65,28 @@ inline short open_patiently(RecordHandle& f, const std::string& path, std::int8_
   }
 }
 
+// The number of calls the writer has logged so far.
+inline std::size_t crash_log_lines(const std::string& log_path) {
+  std::ifstream in(log_path, std::ios::binary);
+  std::size_t lines = 0;
+  for (char c; in.get(c);)
+    if (c == '\n') ++lines;
+  return lines;
+}
+
+// Waits until the writer has logged `more` calls beyond `before`, so that a
+// kill always lands in the middle of writing however loaded the machine is.
+// False when the writer ended (`alive` answers false) or a minute passed.
+template <typename Alive>
+bool wait_for_crash_progress(const std::string& log_path, std::size_t before, std::size_t more, Alive alive) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (crash_log_lines(log_path) < before + more) {
+    if (!alive() || std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 // Runs until the process is killed (or fails to open: then returns).
 inline void crash_writer(const std::string& path, const std::string& log_path, unsigned seed) {
   RecordHandle f;

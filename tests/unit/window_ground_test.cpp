@@ -69,13 +69,17 @@ TEST(FillPacer, LooksAtTheQueueByTimeAndStopsAtOnceWhenAsked) {
   EXPECT_EQ(pumps, 1);
   ManualClock::now += 15;
   EXPECT_TRUE(pacer.row());
-  EXPECT_EQ(progress, (std::vector<std::size_t>{1, 1002}));
+  EXPECT_EQ(pumps, 2);
+  EXPECT_EQ(progress, (std::vector<std::size_t>{1})) << "progress shows less often than the queue is looked at";
+  ManualClock::now += FillPacer::kShowInterval;
+  EXPECT_TRUE(pacer.row());
+  EXPECT_EQ(progress, (std::vector<std::size_t>{1, 1003}));
   // One slow row is enough to look again: the stop is seen after that row.
   stop_at_next_look = true;
   ManualClock::now += 400;
   EXPECT_FALSE(pacer.row());
   EXPECT_FALSE(pacer.row()) << "a stopped fill stays stopped";
-  EXPECT_EQ(pumps, 3);
+  EXPECT_EQ(pumps, 4);
 }
 
 TEST(FillPacer, AutomationNeverLooksAtTheQueue) {

@@ -36,12 +36,13 @@ inline constexpr char kSettingsKey[] = "SOFTWARE\\Talvik Systems Corporation\\Ko
 
 // The library loaded into the test process, as the server loads it.
 class ConnectorInProcess : public ::testing::Test {
- protected:
-  SettingsLock settings_lock_;
-
+ public:
   using InterfaceFn = int(WINAPI*)(int, const char*, char*);
   using VoidFn = int(WINAPI*)();
   using FixFn = int(WINAPI*)(MSG*);
+
+ protected:
+  SettingsLock settings_lock_;
 
   void SetUp() override {
     module_ = LoadLibraryA((kovo::testing::bin_folder() + "Ledra5.dll").c_str());

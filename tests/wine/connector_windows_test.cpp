@@ -12,6 +12,7 @@
 #include "box_watcher.h"
 #include "connector_fixture.h"
 #include "demo_ledger.h"
+#include "nested_call.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
 
@@ -47,7 +48,7 @@ TEST_F(ConnectorWindows, AnAutomatedWindowThisBuildLacksIsAFailureNotASuccess) {
   int status = -1;
   EXPECT_EQ(call(codes::kChart, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - CHARTCOPY");
   EXPECT_EQ(status, kovo::kStatusNotProcessed);
-  EXPECT_EQ(call(codes::kDrillDown, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - DRILL_LV");
+  EXPECT_EQ(call(codes::kBudget, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - BUDGET");
   EXPECT_EQ(status, kovo::kStatusNotProcessed);
   EXPECT_EQ(call(codes::kDataPreload, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - TURBO")
       << "the preload runs without a window, and it is not built either";
@@ -89,64 +90,28 @@ TEST_F(ConnectorWindows, AFillTakesStopAndOtherWindowsCommandsButNotTheUsersButt
   EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"The list was sent to the Clipboard."}));
 }
 
-// A window of the test's thread that, when another thread's message reaches
-// it, asks the connector for a figure and to clean up.
-struct NestedCaller {
-  static inline int(WINAPI* call)(int, const char*, char*) = nullptr;
-  static inline int(WINAPI* cleanup)() = nullptr;
-  static inline std::string answer;
-  static inline int status = -1;
-  static inline int cleanup_status = -1;
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message != WM_APP) return DefWindowProcA(window, message, wparam, lparam);
-    std::string result(16000, '\0');
-    status = call(codes::kGl, "1000-10;This Month;DEMO", result.data());
-    answer = result.c_str();
-    cleanup_status = cleanup();
-    return 1;
-  }
-};
-
 TEST_F(ConnectorWindows, ARequestDuringAFillIsAnsweredBusyAndTheLibraryStaysLoaded) {
   call(codes::kList, ("NoShow=1,NoClipboard=1,List=RESET" + system()).c_str());
   HWND window = open_lists("Company=DEMO,Selected List=0,List Segment Segment=Dept,List Segment Where=Account,"
                            "List Segment Is=1*");
   ASSERT_TRUE(window);
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = NestedCaller::procedure;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "KovoTestNestedCaller";
-  RegisterClassA(&window_class);
-  HWND caller = CreateWindowA("KovoTestNestedCaller", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(caller);
-  NestedCaller::call = interface_;
-  NestedCaller::cleanup = cleanup_;
-
   // Another thread's message waits for this thread while the fill starts;
   // the fill's first look at its queue lets it in, as a box's loop lets a
   // DDE request in.
-  std::atomic<bool> delivered{false};
-  std::thread other([&] {
-    DWORD_PTR result = 0;
-    delivered = SendMessageTimeoutA(caller, WM_APP, 0, 0, SMTO_BLOCK, 60000, &result) != 0;
-  });
-  const DWORD until = GetTickCount() + 20000;
-  while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount() < until) Sleep(1);
-  ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the other thread's message is waiting";
+  kovo::testing::NestedCall nested(interface_, cleanup_);
+  ASSERT_TRUE(nested.waiting()) << "the other thread's message is waiting";
 
   InProcessBoxWatcher boxes;
   SendMessageA(window, WM_COMMAND, IDOK, 0);
-  other.join();
-  ASSERT_TRUE(delivered);
-  EXPECT_EQ(NestedCaller::status, kovo::kStatusBusy);
-  EXPECT_EQ(NestedCaller::answer, "Kovo [CYMA] Busy with other work, please try again when it has finished\r\n");
-  EXPECT_EQ(NestedCaller::cleanup_status, 1) << "the library refuses to go while its fill is on the stack";
+  ASSERT_TRUE(nested.finish());
+  EXPECT_EQ(nested.status(), kovo::kStatusBusy);
+  EXPECT_EQ(nested.answer(), "Kovo [CYMA] Busy with other work, please try again when it has finished\r\n");
+  EXPECT_EQ(nested.cleanup_status(), 1) << "the library refuses to go while its fill is on the stack";
   EXPECT_EQ(clipboard_text(), "'10\tProduction\r\n") << "the fill went on undisturbed";
   // Free again once the fill is over.
   int status = -1;
   EXPECT_EQ(call(codes::kGl, "1000-10;This Month;DEMO", &status).rfind("Kovo [CYMA] Busy", 0), std::string::npos);
   EXPECT_EQ(status, kovo::kStatusProcessed);
-  DestroyWindow(caller);
   pump();
 }
 
