@@ -338,6 +338,12 @@ bool file_exists(const std::string& path) {
   return std::filesystem::is_regular_file(native, ec);
 }
 
+CompanyContext* find_company(std::string_view id) {
+  for (auto& c : g_companies)
+    if (specifier::equal_folded(c->id, id)) return c.get();
+  return nullptr;
+}
+
 CompanyContext* find_or_open_company(std::string_view id) {
   for (auto& c : g_companies)
     if (specifier::equal_folded(c->id, id)) {
@@ -388,6 +394,7 @@ void close_company_files(CompanyContext& c) {
   c.status = 0;
   c.status_detail.clear();
   c.account_types.clear();
+  c.balance_cache.clear();
 }
 
 void close_all_companies() {

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/balance_cache.h"
 #include "data/btrieve_ops.h"
 #include "data/file_identity.h"
 #include "data/layouts.h"
@@ -93,6 +94,8 @@ struct CompanyContext {
   // Opened again because its files were replaced, and that failed: the
   // replacement may have been caught half-way, so it is tried again.
   bool reopen_failed = false;
+  // The preloaded balances; emptied with the files.
+  BalanceCache balance_cache;
 
   FileSlot& slot(Slot s) { return slots[static_cast<int>(s)]; }
   int current_year_number() const;
@@ -115,6 +118,8 @@ void set_replacement_check_interval(std::chrono::milliseconds interval);
 // Rises whenever a company is opened again because its files were replaced:
 // whatever was read from a company before is stale once it changed.
 std::uint64_t ledger_generation();
+// The company of an id when it is in the list already; null otherwise.
+CompanyContext* find_company(std::string_view id);
 // The company's status; a failure replaces the pending message with its own.
 int company_error_check(CompanyContext* company);
 // Reports the company's failure (when no message is pending) and returns its status.

@@ -25,6 +25,7 @@
 #include "windows/ground_win.h"
 #include "windows/list_command.h"
 #include "windows/lists_win.h"
+#include "windows/preload_win.h"
 
 namespace kovo {
 namespace {
@@ -128,6 +129,7 @@ void deferred_initialisation() {
   s.drill_segment = 0;
   if (hooks.build_company_list) hooks.build_company_list();
   g.system_char_width = system_font_metrics().average_width;
+  if (hooks.after_start) hooks.after_start();
 }
 
 LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -199,6 +201,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     lists::install_lists();
     windows::install_lists_window();
     windows::install_budget_window();
+    windows::install_preload_window();
     windows::install_drill_windows();
     windows::install_direct_automation(windows::kSlotSetup, save_settings_for_command);
     on_cleanup(CleanupStage::kRecordManager, stop_record_manager);

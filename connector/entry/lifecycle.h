@@ -14,6 +14,9 @@ struct LifecycleHooks {
   void (*read_settings)() = nullptr;
   bool (*save_settings)() = nullptr;
   void (*build_company_list)() = nullptr;
+  // Work once the settings and the company list are read (the automatic
+  // data preload).
+  void (*after_start)() = nullptr;
 };
 LifecycleHooks& lifecycle_hooks();
 

@@ -176,16 +176,13 @@ int evaluate_company_in(double& value, std::string_view company_id, GlRequest& r
     specifier::AmountTable table;
     specifier::AccountKind kind = specifier::AccountKind::Other;
     const GlHooks& hooks = gl_hooks();
-    // A collection needs every matched account, which only a walk delivers.
+    // the cache answers a descriptor when it holds every year the descriptor
+    // needs; a collection needs every matched account, which only a walk delivers
     if (!hooks.collecting && hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
-      for (std::size_t j = i; j < periods.count; ++j) {
-        specifier::PeriodDescriptor later = periods.entries[j];
-        specifier::map_month_name(later, calendar);
-        const specifier::Valued v = specifier::evaluate(later, calendar, kind, table);
-        if (const int* failure = std::get_if<int>(&v)) return *failure;
-        value += std::get<double>(v);
-      }
-      return 0;
+      const specifier::Valued v = specifier::evaluate(period, calendar, kind, table);
+      if (const int* failure = std::get_if<int>(&v)) return *failure;
+      value += std::get<double>(v);
+      continue;
     }
 
     if (i == 0) {

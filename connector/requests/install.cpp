@@ -4,6 +4,7 @@
 #include "entry/dispatch.h"
 #include "requests/data_requests.h"
 #include "requests/gl_request.h"
+#include "requests/preload.h"
 #include "requests/tran_requests.h"
 #include "requests/wgl_request.h"
 
@@ -20,6 +21,7 @@ void install_requests() {
   register_value_handler(codes::kCodata, [](int, std::string_view a, std::string& r) { return codata_request(a, r); });
   register_value_handler(codes::kAcctData, [](int, std::string_view a, std::string& r) { return acctdata_request(a, r); });
   register_value_handler(codes::kWgl, [](int, std::string_view a, std::string& r) { return wgl_request(a, r); });
+  install_preload();
 }
 
 }  // namespace kovo::requests

@@ -37,6 +37,7 @@ class ConnectorDialog::Fill final : public FillWork {
   Fill& operator=(const Fill&) = delete;
 
   RowCheck check() override { return pacer_.check(); }
+  bool reached(std::size_t count) override { return pacer_.row_at(count); }
   bool stopped() const override { return pacer_.stopped(); }
 
  private:
@@ -72,7 +73,8 @@ class ConnectorDialog::Fill final : public FillWork {
   void pump() {
     MSG message;
     while (window_.window_ && !window_.destroyed_ && PeekMessageA(&message, window_.window_, 0, 0, PM_REMOVE)) {
-      if (stop_question_ != 0 && interrupts(message)) {
+      // the Stop (Cancel) button stops without being asked
+      if (stop_question_ != 0 && interrupts(message) && GetDlgCtrlID(message.hwnd) != IDM_STOP_FILL) {
         if (window_.box(BoxKind::YesNo, stop_question_) == kAnswerYes) pacer_.request_stop();
         continue;
       }

@@ -17,9 +17,11 @@ FillPacer::FillPacer(bool automation, Hooks hooks, Clock clock, unsigned interva
       interval_(interval),
       show_interval_(show_interval) {}
 
-bool FillPacer::row() {
+bool FillPacer::row() { return row_at(rows_ + 1); }
+
+bool FillPacer::row_at(std::size_t rows) {
   if (stopped_) return false;
-  ++rows_;
+  rows_ = rows;
   if (automation_) return true;
   const std::uint64_t now = clock_();
   if (looked_ && now - last_look_ < interval_) return true;

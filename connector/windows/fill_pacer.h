@@ -36,6 +36,9 @@ class FillPacer {
 
   // After each row: false once a stop was asked for (also from inside pump).
   bool row();
+  // The same, for work that counts its own steps (several per row, or rows
+  // reported now and then): rows is the count reached.
+  bool row_at(std::size_t rows);
   void request_stop() { stopped_ = true; }
   bool stopped() const { return stopped_; }
   std::size_t rows() const { return rows_; }

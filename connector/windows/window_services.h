@@ -22,6 +22,12 @@ class FillWork {
   virtual ~FillWork() = default;
   // Called after each row; false once the fill should stop.
   virtual RowCheck check() = 0;
+  // For work that reports its count now and then: the count reached;
+  // false once the fill should stop.
+  virtual bool reached(std::size_t count) {
+    (void)count;
+    return check()();
+  }
   virtual bool stopped() const = 0;
 };
 

@@ -51,9 +51,6 @@ TEST_F(ConnectorWindows, AnAutomatedWindowThisBuildLacksIsAFailureNotASuccess) {
   EXPECT_EQ(call(codes::kInquire, "NoShow=1", &status),
             "Kovo [CYMA] The command/request was not processed - ACCOUNT_INQUIRE");
   EXPECT_EQ(status, kovo::kStatusNotProcessed);
-  EXPECT_EQ(call(codes::kDataPreload, "NoShow=1", &status), "Kovo [CYMA] The command/request was not processed - TURBO")
-      << "the preload runs without a window, and it is not built either";
-  EXPECT_EQ(status, kovo::kStatusNotProcessed);
   // What needs no window of its own still succeeds.
   EXPECT_EQ(call(codes::kPeriodWizard, "NoShow=1", &status), "");
   EXPECT_EQ(status, kovo::kStatusProcessed);

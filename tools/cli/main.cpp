@@ -1,13 +1,15 @@
 // kovo-cli: sends requests and window commands to a connector library the
 // way the server does, and prints each answer with its status.
 //
-//   kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--clipboard FILE] [REQUEST ...]
+//   kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--time] [--clipboard FILE]
+//            [REQUEST ...]
 //
 // Requests are written as the add-in sends them ("GL;1000-?;This Month;DEMO",
 // "[SETUP(NoShow=1,Company=DEMO)]"); without any on the command line they are
 // read one per line from standard input. Each answer prints as the status, a
 // tab and the text with carriage returns, line feeds and tabs shown as \r, \n
 // and \t; with --value only the text is printed, less its final line end.
+// --time puts the request's time in microseconds and a tab before each answer.
 // With --dde the lines go to the running server (started when needed) on the
 // topic (LEDRA5 unless named; Kovo for the generic topic) instead of a
 // library loaded here; bracketed commands carrying NOSHOW travel as requests
@@ -17,6 +19,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +139,12 @@ bool put_on_clipboard(const std::string& path) {
   return put;
 }
 
+void print_time(std::chrono::steady_clock::time_point begin, bool timed) {
+  if (!timed) return;
+  const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count();
+  std::printf("%.1f\t", us);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +152,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdin), _O_BINARY);   // requests are bytes: a 0x1A is no end of input
   std::string library_path = program_folder() + "Ledra5.dll";
   bool value_only = false;
+  bool timed = false;
   bool over_dde = false;
   std::string topic = "LEDRA5";
   DWORD timeout_ms = 60000;
@@ -157,13 +167,14 @@ int main(int argc, char** argv) {
         return 2;
       }
     }
+    else if (arg == "--time") timed = true;
     else if (arg == "--timeout" && i + 1 < argc) timeout_ms = static_cast<DWORD>(std::max(1, std::atoi(argv[++i]))) * 1000;
     else if (arg == "--dde") {
       over_dde = true;
       if (i + 1 < argc && srv::find_topic(argv[i + 1])) topic = argv[++i];
     } else if (arg == "--help") {
-      std::puts("usage: kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--clipboard FILE] "
-                "[REQUEST ...]");
+      std::puts("usage: kovo-cli [--library PATH | --dde [TOPIC]] [--timeout SECONDS] [--value] [--time] "
+                "[--clipboard FILE] [REQUEST ...]");
       return 0;
     } else requests.push_back(arg);
   }
@@ -184,7 +195,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kovo-cli: %s\n", session.error().c_str());
       return 2;
     }
-    for_each_request([&](const std::string& text) { print(session.send(text), value_only); });
+    for_each_request([&](const std::string& text) {
+      const auto begin = std::chrono::steady_clock::now();
+      const Answer answer = session.send(text);
+      print_time(begin, timed);
+      print(answer, value_only);
+    });
     return 0;
   }
   ConnectorLibrary library;
@@ -193,7 +209,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   for_each_request([&](const std::string& text) {
-    print(request(library, text), value_only);
+    const auto begin = std::chrono::steady_clock::now();
+    const Answer answer = request(library, text);
+    print_time(begin, timed);
+    print(answer, value_only);
     library.pump_messages();
   });
   if (library.unload() != 0) std::fprintf(stderr, "kovo-cli: the connector is busy and stays loaded\n");
