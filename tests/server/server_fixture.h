@@ -20,6 +20,7 @@
 #include "connector_fixture.h"
 #include "program_runner.h"
 #include "ddeclient/dde_client_win.h"
+#include "server/resources/server_ids.h"
 
 namespace kovo::testing {
 
@@ -126,7 +127,7 @@ class BoxWatcher {
     char class_name[64] = {};
     GetClassNameA(window, class_name, sizeof class_name);
     if (std::string(class_name) != "#32770") return;
-    if (HWND list = GetDlgItem(window, 301)) {  // the connector list dialog
+    if (HWND list = GetDlgItem(window, IDC_CONNECTOR_LIST)) {  // the connector list dialog
       ++list_dialogs_;
       const int line = pick_line;
       if (line < 0) {
