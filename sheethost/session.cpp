@@ -87,6 +87,7 @@ bool shows_window(const CommandLine& line) {
   if (line.help) return false;
   for (const Action& action : line.actions)
     switch (action.kind) {
+      case Action::Kind::Run:  // commands run for a script, as before the window existed
       case Action::Kind::Calc:
       case Action::Kind::Save:
       case Action::Kind::Export:

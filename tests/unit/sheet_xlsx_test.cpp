@@ -75,6 +75,9 @@ struct XlsxTest : testing::SheetFixture {
 };
 
 TEST_F(XlsxTest, OpenpyxlReadsEverythingTheModelHolds) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Python reader runs beside the native build only";
+#endif
   ASSERT_TRUE(fs::exists(kPython)) << "python3-openpyxl is installed by scripts/setup";
   put("A1", "Sales");
   put("B1", "1234.5");
