@@ -1,8 +1,10 @@
 // Answers the connector's message boxes of a test: a thread that looks for
 // visible boxes titled "Kovo [CYMA]" on the test's window thread, records
-// their texts and presses a button.
+// their texts and presses a button. One at a time on a thread: two would
+// race for the same box, and either could record and answer it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
@@ -16,6 +18,7 @@ namespace kovo::testing {
 class InProcessBoxWatcher {
  public:
   explicit InProcessBoxWatcher(int answer = IDOK) : thread_id_(GetCurrentThreadId()), answer_(answer) {
+    if (watching_++ > 0) ADD_FAILURE() << "a second box watcher on this thread";
     worker_ = std::thread([this] {
       while (!done_) {
         EnumThreadWindows(thread_id_, &InProcessBoxWatcher::visit, reinterpret_cast<LPARAM>(this));
@@ -26,6 +29,7 @@ class InProcessBoxWatcher {
   ~InProcessBoxWatcher() {
     done_ = true;
     worker_.join();
+    --watching_;
   }
   std::vector<std::string> texts() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -54,6 +58,7 @@ class InProcessBoxWatcher {
     return TRUE;
   }
 
+  static inline thread_local int watching_ = 0;  // watchers alive on this thread
   DWORD thread_id_;
   int answer_;
   std::atomic<bool> done_{false};
