@@ -3,8 +3,8 @@
 //
 //   kovo-winctl wait TITLE [SECONDS]      waits for a visible top-level window
 //                                         with that title; prints "x y width height"
-//   kovo-winctl post TITLE MESSAGE [WPARAM [LPARAM]]
-//                                         posts a message to that window
+//   kovo-winctl post TITLE MESSAGE [WPARAM [LPARAM]] [MESSAGE WPARAM LPARAM]...
+//                                         posts the messages to that window, in order
 //   kovo-winctl gone TITLE [SECONDS]      waits until no visible window has that title
 //   kovo-winctl send TITLE MESSAGE [WPARAM [LPARAM]]
 //                                         sends it and waits until it is handled
@@ -119,10 +119,15 @@ int main(int argc, char** argv) {
   if (verb == "post" && argc >= 4) {
     HWND window = wait_window(title, 0, 10.0);
     if (!window) return missing("window \"" + title + "\"");
-    const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
-    const WPARAM wparam = argc > 4 ? static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0)) : 0;
-    const LPARAM lparam = argc > 5 ? static_cast<LPARAM>(std::strtol(argv[5], nullptr, 0)) : 0;
-    return PostMessageA(window, message, wparam, lparam) ? 0 : 1;
+    // MESSAGE [WPARAM [LPARAM]], or several full triples, posted in order at
+    // once (so that the second waits in the queue while the first is handled)
+    for (int at = 3; at < argc; at += 3) {
+      const UINT message = static_cast<UINT>(std::strtoul(argv[at], nullptr, 0));
+      const WPARAM wparam = argc > at + 1 ? static_cast<WPARAM>(std::strtoul(argv[at + 1], nullptr, 0)) : 0;
+      const LPARAM lparam = argc > at + 2 ? static_cast<LPARAM>(std::strtol(argv[at + 2], nullptr, 0)) : 0;
+      if (!PostMessageA(window, message, wparam, lparam)) return 1;
+    }
+    return 0;
   }
   if (verb == "send" && argc >= 4) {
     HWND window = wait_window(title, 0, 10.0);
