@@ -157,8 +157,20 @@ inline std::size_t check_crash_file(const std::string& path, const std::string& 
     char op = 0;
     std::uint32_t id = 0, version = 0;
     if (!(in >> op >> id)) continue;  // a line cut by the kill
-    if (op == 'I') inserted.insert(id);
-    if (op == 'D') deleted.insert(id);
+    // A writer started after a kill numbers on from the highest id it finds,
+    // so an id whose record was deleted last can come back as a new record:
+    // an insert starts that id's history afresh.
+    if (op == 'I') {
+      inserted.insert(id);
+      deleted.erase(id);
+      maybe_deleted.erase(id);
+      updated.erase(id);
+    }
+    if (op == 'D') {
+      deleted.insert(id);
+      inserted.erase(id);
+      updated.erase(id);
+    }
     if (op == 'd') maybe_deleted.insert(id);
     if (op == 'U' && in >> version) updated[id] = std::max(updated[id], version);
   }
