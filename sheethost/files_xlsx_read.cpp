@@ -195,7 +195,7 @@ class XlsxReader {
       text = "left out (the sheet host does not hold them): ";
       bool first = true;
       for (const auto& [what, count] : dropped_) {
-        text += (first ? "" : ", ") + std::to_string(count) + " " + what;
+        text += (first ? "" : ", ") + what + ": " + std::to_string(count);
         first = false;
       }
     }
@@ -319,8 +319,7 @@ class XlsxReader {
     const XmlElement* sheets = workbook.child("sheets");
     if (!sheets) refuse(workbook_part_ + ": the workbook lists no sheets");
     std::vector<SheetPart> parts;
-    // Positions as Excel counts them (chart sheets included), for the active sheet.
-    std::vector<Sheet*> by_position;
+    std::vector<Sheet*>& by_position = positions_;
     sheets->each("sheet", [&](const XmlElement& s) {
       const std::string name(s.attr("name"));
       const Relationship* rel = find_id(workbook_rels_, s.attr("id"));
@@ -388,7 +387,7 @@ class XlsxReader {
       if (auto n = parse_integer(row.attr("r"))) r = static_cast<int>(std::clamp<long long>(*n - 1, -1, kMaxRows));
       next_row = r + 1;
       if (r < 0 || r >= kMaxRows) {
-        if (!row.children.empty()) ++dropped_["cells beyond row " + std::to_string(kMaxRows)];
+        if (!row.children.empty()) ++dropped_["rows beyond row " + std::to_string(kMaxRows)];
         continue;
       }
       if (flag(row.attr("hidden"))) sheet.set_row_hidden(r, true);
@@ -611,11 +610,12 @@ class XlsxReader {
       defined.hidden = flag(n.attr("hidden"));
       if (!n.attr("localSheetId").empty()) {
         const auto index = parse_integer(n.attr("localSheetId"));
-        if (!index || *index < 0 || static_cast<std::size_t>(*index) >= book_.sheets().size()) {
+        if (!index || *index < 0 || static_cast<std::size_t>(*index) >= positions_.size() ||
+            !positions_[static_cast<std::size_t>(*index)]) {
           names_dropped_.push_back(name + " (of a sheet not kept)");
           return;
         }
-        defined.scope = book_.sheets()[static_cast<std::size_t>(*index)].get();
+        defined.scope = positions_[static_cast<std::size_t>(*index)];
       }
       if (!valid_defined_name(name)) {
         names_dropped_.push_back(name + " (not a valid name here)");
@@ -643,6 +643,9 @@ class XlsxReader {
   std::string workbook_part_;
   std::vector<Relationship> workbook_rels_;
   std::vector<std::string> strings_;
+  // The sheets by their place in the file, as Excel counts them: a chart
+  // sheet, which is not kept, has its place too (null).
+  std::vector<Sheet*> positions_;
   std::vector<std::string> style_formats_;  // number format of each cell style, "" = General
   std::map<std::string, SharedFormula> shared_;  // of the sheet being read, by its index
   std::size_t cells_ = 0;
