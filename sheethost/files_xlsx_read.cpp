@@ -265,7 +265,7 @@ class XlsxReader {
         {"pivotTable", "pivot tables"}, {"vbaProject", "macro projects (vbaProject)"},
         {"chart", "charts"}, {"image", "pictures"}, {"table", "tables (their cells are kept)"},
         {"oleObject", "embedded objects"}, {"control", "controls"}, {"slicer", "slicers"},
-        {"queryTable", "queries"}, {"connections", "data connections"}};
+        {"queryTable", "queries"}, {"connections", "data connections"}, {"hyperlink", "hyperlinks"}};
     const auto found = kDropped.find(type_name(r.type));
     if (found != kDropped.end()) ++dropped_[std::string(found->second)];
   }
@@ -369,6 +369,7 @@ class XlsxReader {
       if (type_name(r.type) == "drawing" && !r.target.empty())
         for (const auto& inner : relationships(r.target)) note_dropped(inner);
     }
+    note_dropped_sheet_content(root);
     shared_.clear();
     if (const XmlElement* data = root.child("sheetData")) read_cells(sheet, *data, name);
     read_columns(sheet, root);
@@ -377,6 +378,19 @@ class XlsxReader {
       sheet.protected_contents = flag(protection->attr("sheet"));
     for (const auto& r : rels)
       if (type_name(r.type) == "comments" && !r.target.empty()) read_notes(sheet, r.target);
+  }
+
+  // What a sheet part holds beside its cells that the model has no place
+  // for; the cells' values are kept, their look or checks are not.
+  void note_dropped_sheet_content(const XmlElement& root) {
+    static const std::pair<std::string_view, std::string_view> kDropped[] = {
+        {"mergeCells", "merged cells"}, {"conditionalFormatting", "conditional formats"},
+        {"dataValidations", "data validations"}, {"autoFilter", "filters"}};
+    for (const auto& [element, what] : kDropped) {
+      int count = 0;
+      root.each(element, [&](const XmlElement& e) { count += e.children.empty() ? 1 : static_cast<int>(e.children.size()); });
+      if (count) dropped_[std::string(what)] += count;
+    }
   }
 
   void read_cells(Sheet& sheet, const XmlElement& data, const std::string& part_name) {

@@ -332,7 +332,8 @@ TEST_F(XlsxReadTest, FormulasComeIntoTheModelsLanguage) {
 // warning; the sheets open.
 TEST_F(XlsxReadTest, UnsupportedContentIsListedInOneWarning) {
   auto parts = workbook_parts({{"Data", "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>"
-                                        "<drawing r:id=\"rId1\"/>"}},
+                                        "<mergeCells count=\"2\"><mergeCell ref=\"A1:B1\"/><mergeCell ref=\"A2:B2\"/>"
+                                        "</mergeCells><drawing r:id=\"rId1\"/>"}},
                               "<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">"
                               "Data!$A$1:$C$9</definedName><definedName name=\"Broken\">SUM(</definedName>"
                               "</definedNames>");
@@ -356,7 +357,7 @@ TEST_F(XlsxReadTest, UnsupportedContentIsListedInOneWarning) {
   ASSERT_TRUE(b) << opened.error;
   EXPECT_EQ(value_of(*b, "Data", "A1"), Value::num(1));
   for (const char* part : {"charts: 2", "pictures: 1", "pivot tables: 1", "pivot caches: 1", "external links: 1",
-                           "macro projects (vbaProject): 1", "names left out: Broken"})
+                           "macro projects (vbaProject): 1", "merged cells: 2", "names left out: Broken"})
     EXPECT_NE(opened.warning.find(part), std::string::npos) << part << "\n" << opened.warning;
   EXPECT_NE(opened.warning.find("chart sheets: 1"), std::string::npos) << opened.warning;
   ASSERT_EQ(b->sheets().size(), 1u);
