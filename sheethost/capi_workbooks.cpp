@@ -137,6 +137,7 @@ std::optional<std::string> CApi::Impl::open_document(const std::string& path) {
       return std::nullopt;
     }
     case FileKind::Workbook:
+    case FileKind::Xlsx:
       for (const auto& b : app.books())
         if (!b->path().empty() && same_text_no_case(b->path(), path)) {
           app.activate(*b);
@@ -147,9 +148,15 @@ std::optional<std::string> CApi::Impl::open_document(const std::string& path) {
   }
   LoadResult loaded = load_document(app, path);
   if (!loaded.book) return loaded.error;
-  const bool calculate = file_kind(path) == FileKind::Csv;  // a CSV sheet holds no values of its formulas
+  // A CSV sheet holds no values of its formulas, nor does an Excel workbook
+  // written by a program that does not calculate.
+  const bool calculate = file_kind(path) == FileKind::Csv || loaded.calculate;
   app.open(std::move(loaded.book));
   if (calculate) app.calculator().recalculate();
+  if (!loaded.warning.empty()) {
+    services.report(loaded.warning);
+    trace("  " + loaded.warning);
+  }
   return std::nullopt;
 }
 

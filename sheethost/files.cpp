@@ -36,7 +36,7 @@ struct KindInfo {
 constexpr KindInfo kKinds[] = {
     {"json", FileKind::Workbook, "workbooks (.json)"},
     {"csv", FileKind::Csv, "sheets of comma-separated values (.csv)"},
-    {"xlsx", FileKind::Xlsx, "Excel workbooks (.xlsx, saved only)"},
+    {"xlsx", FileKind::Xlsx, "Excel workbooks (.xlsx)"},
     {"xlb", FileKind::Toolbars, "toolbar files (.xlb)"},
     {"xll", FileKind::Addin, "add-ins (.xll)"},
 };
@@ -194,20 +194,31 @@ std::optional<std::string> write_file_replacing(const std::string& path, const s
 
 LoadResult load_document(Application& app, const std::string& path) {
   const FileKind kind = file_kind(path);
-  if (kind == FileKind::Xlsx)
-    return {nullptr, path + ": Excel workbooks are saved here but not yet opened; open the report's .json workbook"};
-  if (kind != FileKind::Workbook && kind != FileKind::Csv) return {nullptr, unknown_kind(path)};
+  if (kind != FileKind::Workbook && kind != FileKind::Csv && kind != FileKind::Xlsx) {
+    LoadResult refused;
+    refused.error = unknown_kind(path);
+    return refused;
+  }
   LoadResult result;
   try {
     std::string text;
-    if (auto error = read_text_file(path, text)) return {nullptr, *error};
-    result = kind == FileKind::Csv ? workbook_from_csv(app, text, file_name_of(path))
-                                   : workbook_from_json(app, text, file_name_of(path));
+    if (auto error = read_text_file(path, text)) {
+      result.error = *error;
+      return result;
+    }
+    switch (kind) {
+      case FileKind::Csv: result = workbook_from_csv(app, text, file_name_of(path)); break;
+      case FileKind::Xlsx: result = workbook_from_xlsx(app, text, file_name_of(path)); break;
+      default: result = workbook_from_json(app, text, file_name_of(path)); break;
+    }
   } catch (const std::bad_alloc&) {
-    return {nullptr, path + ": the file is too large to open in the memory there is"};
+    LoadResult refused;
+    refused.error = path + ": the file is too large to open in the memory there is";
+    return refused;
   }
   if (!result.book) result.error = path + ": " + result.error;
-  else if (kind == FileKind::Workbook) result.book->set_path(path);
+  else if (kind != FileKind::Csv) result.book->set_path(path);
+  if (result.book && !result.warning.empty()) result.warning = path + ": " + result.warning;
   return result;
 }
 
@@ -219,7 +230,11 @@ std::optional<std::string> save_document(Workbook& book, const std::string& path
       book.changed = false;
       return std::nullopt;
     case FileKind::Csv: return export_csv_file(book.active_sheet(), path);
-    case FileKind::Xlsx: return save_xlsx_file(book, path);
+    case FileKind::Xlsx:
+      if (auto error = save_xlsx_file(book, path)) return error;
+      book.set_path(path);
+      book.changed = false;
+      return std::nullopt;
     default: return unknown_kind(path);
   }
 }

@@ -12,12 +12,18 @@
 #include <string_view>
 
 #include "sheethost/workbook.h"
+#include "sheethost/xlsx_zip.h"
+#include "sheethost/xml_tree.h"
 
 namespace kovo::sheet {
 
 struct LoadResult {
   std::unique_ptr<Workbook> book;  // not yet open; null on failure
   std::string error;
+  // What was left out of a workbook that opened (one message for the user), or "".
+  std::string warning;
+  // Formulas without their last values were read: the book wants calculating once open.
+  bool calculate = false;
 };
 
 // ------------------------------------------------------------ formats
@@ -31,6 +37,23 @@ std::string workbook_to_json(const Workbook& book);
 // formulas, others as typed entries. A formula that does not parse is
 // refused with its row and column.
 LoadResult workbook_from_csv(Application& app, const std::string& text, const std::string& name);
+// Limits that keep a hostile Excel workbook from taking the host's memory
+// or time; each refusal names the limit.
+struct XlsxLimits {
+  ZipLimits zip;
+  XmlLimits xml;
+  std::size_t max_shared_strings = 2'000'000;
+  std::size_t max_cells = 4'000'000;
+};
+
+// An Excel workbook from the bytes of its file: sheets, cells with formulas
+// (in the model's language, with their last values), number formats, notes,
+// hidden rows and columns and their sizes, selections, defined names and the
+// active sheet. Content the model does not hold is left out and listed in
+// the warning; a damaged or hostile file is refused with a message.
+LoadResult workbook_from_xlsx(Application& app, std::string_view bytes, const std::string& name,
+                              const XlsxLimits& limits = {});
+
 // The sheet's values from A1 to the last used cell, as CSV.
 std::string sheet_to_csv(const Sheet& sheet);
 
@@ -45,7 +68,7 @@ std::string print_sheet(const Sheet& sheet);
 enum class FileKind {
   Workbook,  // .json: a workbook in the host's own format
   Csv,       // .csv: one sheet of values and formulas
-  Xlsx,      // .xlsx: an Excel workbook (written)
+  Xlsx,      // .xlsx: an Excel workbook
   Toolbars,  // .xlb: toolbars
   Addin,     // .xll: an add-in
   Unknown,
@@ -54,8 +77,8 @@ FileKind file_kind(std::string_view path);
 // "a workbook (.json)", for messages; the list of every kind for a refusal.
 std::string file_kinds_text();
 
-// Opens a workbook or a CSV sheet (calculated once it is open is the
-// caller's part); other kinds are refused with a message.
+// Opens a workbook, an Excel workbook or a CSV sheet (calculating it once
+// it is open is the caller's part); other kinds are refused with a message.
 LoadResult load_document(Application& app, const std::string& path);
 // Saves the workbook as its extension says: a workbook file (the book takes
 // that path), an Excel workbook, or the active sheet's values as CSV.

@@ -68,6 +68,7 @@ class XlsxWriter {
                                 static_cast<lxw_row_t>(a.row2), static_cast<lxw_col_t>(a.col2));
     }
     if (&book_.active_sheet() == &sheet) worksheet_activate(ws);
+    if (sheet.protected_contents) worksheet_protect(ws, nullptr, nullptr);
     return std::nullopt;
   }
 

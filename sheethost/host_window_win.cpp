@@ -258,7 +258,7 @@ void HostWindow::run_host_command(int command) {
 void HostWindow::open_file(bool import) {
   const std::string path = import ? ask_file_name(false, L"CSV files (*.csv)\0*.csv\0All files\0*.*\0", L"csv")
                                   : ask_file_name(false,
-                                                  L"Workbooks (*.json;*.csv)\0*.json;*.csv\0All files\0*.*\0",
+                                                  L"Workbooks (*.json;*.xlsx;*.csv)\0*.json;*.xlsx;*.csv\0All files\0*.*\0",
                                                   L"json");
   if (path.empty()) return;
   if (auto error = api_->open_document(path)) report(*error);
@@ -268,7 +268,7 @@ void HostWindow::save(bool ask) {
   Workbook* book = api_->app().active_book();
   if (!book) return;
   std::string path = book->path();
-  if (ask || path.empty() || file_kind(path) != FileKind::Workbook)
+  if (ask || path.empty() || (file_kind(path) != FileKind::Workbook && file_kind(path) != FileKind::Xlsx))
     path = ask_file_name(true, L"Workbooks (*.json)\0*.json\0Excel workbooks (*.xlsx)\0*.xlsx\0CSV (*.csv)\0*.csv\0",
                          L"json");
   if (path.empty()) return;

@@ -37,9 +37,10 @@ std::string command_list(Registry& registry) {
 }  // namespace
 
 std::string usage_text() {
-  return "usage: kovo-sheet [BOOK.json]            (opens the window)\n"
-         "       kovo-sheet [--addin XLL]... [--open BOOK.json | --open SHEET.csv] [--sheet NAME]\n"
-         "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc] [--save BOOK.json | OUT.csv]\n"
+  return "usage: kovo-sheet [BOOK.json | BOOK.xlsx]            (opens the window)\n"
+         "       kovo-sheet [--addin XLL]... [--open BOOK.json | BOOK.xlsx | SHEET.csv] [--sheet NAME]\n"
+         "                  [--select RANGE] [--run COMMAND[(ARGUMENT)]]... [--calc]\n"
+         "                  [--save BOOK.json | BOOK.xlsx | OUT.csv]\n"
          "                  [--export OUT.csv] [--print] [--trace]\n"
          "       further options: --import (as --open), --install-addin XLL, --remove-addin XLL, --menus,\n"
          "       --window, --help\n"

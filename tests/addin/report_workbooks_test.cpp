@@ -1,7 +1,7 @@
 // The report workbooks of examples/reports/ recalculated in the sheet host
-// with Kovo.XLL against the demo ledger: every cell that asks the ledger
-// notes the request it stands for, and shows what the connector console
-// answers to that request.
+// with Kovo.XLL against the demo ledger, as they are and as Excel workbooks:
+// every cell that asks the ledger notes the request it stands for, and shows
+// what the connector console answers to that request.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -50,15 +50,37 @@ class ReportWorkbooks : public ::testing::TestWithParam<const char*> {
   }
   kovo::testing::DemoLedger ledger_;
   std::unique_ptr<ServerFolder> folder_;
+
+  // Recalculates the book with the add-in, saves it as a workbook file and
+  // checks every noted request's cell against the console's answer.
+  void check_recalculated(const std::string& book) {
+    const fs::path saved = folder_->path() / "saved.json";
+    const auto run = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
+                                                    "Kovo.XLL\" --open \"" + book + "\" --calc --print --save \"" +
+                                                    saved.string() + "\"");
+    ASSERT_EQ(run.exit_code, 0u) << run.errors;
+    check_saved(saved, run.output);
+  }
+  void check_saved(const fs::path& saved, const std::string& printed);
 };
 
 TEST_P(ReportWorkbooks, CellsShowTheConnectorsAnswersToTheirRequests) {
+  check_recalculated(kovo::testing::source_file(std::string("examples/reports/") + GetParam() + ".json"));
+}
+
+// The same report kept as an Excel workbook (saved by the host without the
+// add-in, so its GL formulas hold no figures yet) opens and recalculates to
+// the same figures.
+TEST_P(ReportWorkbooks, AnExcelCopyOpensAndRecalculatesToTheSameFigures) {
   const std::string book = kovo::testing::source_file(std::string("examples/reports/") + GetParam() + ".json");
-  const fs::path saved = folder_->path() / "saved.json";
-  const auto run = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
-                                                  "Kovo.XLL\" --open \"" + book + "\" --calc --print --save \"" +
-                                                  saved.string() + "\"");
-  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  const fs::path xlsx = folder_->path() / "report.xlsx";
+  const auto saved = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --open \"" + book +
+                                                    "\" --save \"" + xlsx.string() + "\"");
+  ASSERT_EQ(saved.exit_code, 0u) << saved.errors;
+  check_recalculated(xlsx.string());
+}
+
+void ReportWorkbooks::check_saved(const fs::path& saved, const std::string& printed) {
   std::ifstream in(saved);
   const nlohmann::json workbook = nlohmann::json::parse(in);
 
@@ -94,7 +116,7 @@ TEST_P(ReportWorkbooks, CellsShowTheConnectorsAnswersToTheirRequests) {
     }
   }
   EXPECT_GE(figures, 8) << "the report shows the ledger's figures";
-  EXPECT_NE(run.output.find("Demo Manufacturing Inc."), std::string::npos) << run.output;
+  EXPECT_NE(printed.find("Demo Manufacturing Inc."), std::string::npos) << printed;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ReportWorkbooks, ::testing::Values("profit_and_loss", "balance_sheet", "departments"));

@@ -203,7 +203,8 @@ TEST_F(SheetHostTest, FailuresEndTheRunWithAClearMessage) {
   EXPECT_NE(refused.errors.find("xlAutoOpen answered 0"), std::string::npos) << refused.errors;
 }
 
-// A report calculated headless comes back as an Excel workbook.
+// A report calculated headless comes back as an Excel workbook, which opens
+// again; a damaged one is refused.
 TEST_F(SheetHostTest, ABatchRunSavesAnExcelWorkbook) {
   write("r.csv", "2,=A1*21\r\n");
   const auto r = sheet("--addin " + q(xll()) + " --open " + q(path("r.csv")) + " --calc --save " + q(path("r.xlsx")));
@@ -214,9 +215,19 @@ TEST_F(SheetHostTest, ABatchRunSavesAnExcelWorkbook) {
   EXPECT_NE(bytes.find("xl/worksheets/sheet1.xml"), std::string::npos);
   for (const auto& entry : fs::directory_iterator(dir))
     EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << "nothing left beside the target";
-  const auto reopened = sheet("--open " + q(path("r.xlsx")) + " --print");
-  EXPECT_EQ(reopened.exit_code, 1u);
-  EXPECT_NE(reopened.errors.find("not yet opened"), std::string::npos) << reopened.errors;
+  // Opened back (the same way a file named alone opens in the window), the
+  // figure is there before and after recalculating.
+  const auto reopened = sheet("--open " + q(path("r.xlsx")) + " --print --addin " + q(xll()) + " --calc --print");
+  ASSERT_EQ(reopened.exit_code, 0u) << reopened.errors;
+  EXPECT_EQ(reopened.errors, "");
+  const std::string table = reopened.output;
+  const auto first = table.find("42");
+  ASSERT_NE(first, std::string::npos) << table;
+  EXPECT_NE(table.find("42", first + 2), std::string::npos) << table;
+  write("broken.xlsx", bytes.substr(0, bytes.size() / 2));
+  const auto broken = sheet("--open " + q(path("broken.xlsx")) + " --print");
+  EXPECT_EQ(broken.exit_code, 1u);
+  EXPECT_NE(broken.errors.find("broken.xlsx: the file is no Excel workbook"), std::string::npos) << broken.errors;
 }
 
 TEST_F(SheetHostTest, RegistrationThroughAutoRegisterAndTheMenuListing) {

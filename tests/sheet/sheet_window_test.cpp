@@ -169,6 +169,25 @@ TEST_F(SheetWindowTest, TypingFormulasTheFormulaBarAndF9ChangeTheModel) {
   close_and_expect_success();
 }
 
+// An Excel workbook opens in the window with its formulas, and File > Save
+// writes it back as an Excel workbook where it came from.
+TEST_F(SheetWindowTest, AnExcelWorkbookOpensInTheWindowAndSavesBack) {
+  write("start.csv", "4,=A1*2\r\n");
+  ASSERT_EQ(run_program(sheet_exe() + " --open " + q(path("start.csv")) + " --save " + q(path("book.xlsx"))).exit_code,
+            0u);
+  ASSERT_NO_FATAL_FAILURE(start(q(path("book.xlsx"))));
+  EXPECT_EQ(text_of(formula_bar), "4") << "A1 is active";
+  key(VK_RIGHT);
+  EXPECT_EQ(text_of(formula_bar), "=A1*2");
+  key(VK_LEFT);
+  type("21");
+  key(VK_RETURN);
+  command(kovo::sheet::kCmdSave);
+  EXPECT_EQ(values_of("book.xlsx"), "21,42\r\n");
+  EXPECT_EQ(read("book.xlsx").substr(0, 2), "PK") << "still an Excel workbook";
+  close_and_expect_success();
+}
+
 TEST_F(SheetWindowTest, ShiftSelectionDeleteAndEscapeWorkOnTheSheet) {
   write("start.csv", "1,2,3\r\n4,5,6\r\n");
   ASSERT_EQ(run_program(sheet_exe() + " --open " + q(path("start.csv")) + " --save " + q(path("book.json"))).exit_code,
