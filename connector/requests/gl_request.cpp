@@ -57,9 +57,11 @@ const std::vector<std::string>* expanded_accounts(const data::CompanyContext& c,
   return &expanded;
 }
 
-// One pass over the matching balance records of a year into the table.
-int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
-              specifier::AmountTable& table, specifier::AccountKind& kind) {
+// One pass over the matching balance records of a year, from the file or
+// from a kept copy of them, into the table.
+template <class Source>
+int read_pass_from(Source& source, data::CompanyContext& c, const GlRequest& request, int year, int year_index,
+                   bool first_descriptor, specifier::AmountTable& table, specifier::AccountKind& kind) {
   const std::vector<std::string>* expanded = expanded_accounts(c, request);
   if (!expanded) return 1;
   std::vector<std::string> list = *expanded;
@@ -67,7 +69,6 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
   specifier::WalkOptions options;
   options.na_label = settings().na_label;
   if (hooks.stop_requested && !settings().no_show) options.stop_requested = hooks.stop_requested;
-  BalanceSource source(c);
   specifier::AccountWalk walk(source, c.structure, options);
   int status = walk.first(std::move(list), year);
   if (status == specifier::kNoMore) return kNoAccounts;
@@ -75,6 +76,7 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
   while (status == specifier::kFound) {
     const std::string code(source.code());
     if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
+    if (hooks.keep_balances) hooks.keep_balances->keep(c, year, code, source.record());
     if (const auto known = c.account_types.find(code); known != c.account_types.end()) {
       kind = account_kind_of_type(known->second);
     } else {
@@ -92,6 +94,19 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
     status = walk.next();
   }
   return status == specifier::kNoMore ? 0 : status;
+}
+
+int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
+              specifier::AmountTable& table, specifier::AccountKind& kind) {
+  const GlHooks& hooks = gl_hooks();
+  if (hooks.kept_balances)
+    if (const BalanceSnapshot::Records* kept = hooks.kept_balances->year_of(c, year)) {
+      SnapshotSource source(*kept, year);
+      return read_pass_from(source, c, request, year, year_index, first_descriptor, table, kind);
+    }
+  if (hooks.keep_balances) hooks.keep_balances->walking(c, year);
+  BalanceSource source(c);
+  return read_pass_from(source, c, request, year, year_index, first_descriptor, table, kind);
 }
 
 void record_drill_context(const GlRequest& request, std::string_view period_text, std::string_view company) {

@@ -67,6 +67,30 @@ class NaLabelHeld {
   int saved_;
 };
 
+// A row's specifier is the drilled one with the segment pinned to the row's
+// value, so it matches a part of the accounts the total walked -- when the
+// value reads as itself, as digits do. A blank, a wildcard or a separator
+// could read as something else, and letters match without regard to case
+// where a range of the total compares them with it, so such a row is
+// evaluated from the files.
+bool reads_as_itself(std::string_view value) {
+  return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// While an object lives, GL evaluations read the kept balance records.
+class KeptBalancesRead {
+ public:
+  explicit KeptBalancesRead(const requests::BalanceSnapshot* kept) : saved_(requests::gl_hooks().kept_balances) {
+    requests::gl_hooks().kept_balances = kept;
+  }
+  ~KeptBalancesRead() { requests::gl_hooks().kept_balances = saved_; }
+  KeptBalancesRead(const KeptBalancesRead&) = delete;
+  KeptBalancesRead& operator=(const KeptBalancesRead&) = delete;
+
+ private:
+  const requests::BalanceSnapshot* saved_;
+};
+
 std::size_t amount_column(DrillRows::View view) {
   return view == DrillRows::View::Segments ? std::size_t{kSegmentBalance} : std::size_t{kAmount};
 }
@@ -350,8 +374,11 @@ void DrillController::drill_segments(const Query& q, windows::FillWork& fill) {
   segment_values_.clear();
   double total = 0;
   int status = 0;
+  // The walk of the total keeps the balance records it reads, and the rows
+  // are evaluated over that copy instead of seeking each value's records.
+  requests::BalanceSnapshot walked;
   {
-    SegmentCollection collection(segment_values_, fill.check());
+    SegmentCollection collection(segment_values_, fill.check(), &walked);
     status = requests::evaluate_gl({q.account, q.period, q.companies, q.year, settings_.drill_type}, total);
     if (collection.stopped()) return;
   }
@@ -363,10 +390,12 @@ void DrillController::drill_segments(const Query& q, windows::FillWork& fill) {
   }
   total_ = total;
   display_.show_total(rows_.amount_text()(total_));
-  list_segment_rows(q, fill);
+  // A total that failed may have walked only part of the records.
+  list_segment_rows(q, fill, status == 0 && walked.one_account_structure() ? &walked : nullptr);
 }
 
-void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill) {
+void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill,
+                                        const requests::BalanceSnapshot* walked) {
   const std::vector<std::string> values = segment_values_.values(drilled_segment_);
   // Every row is named before any is listed: a specifier too long for its
   // row is refused rather than cut into another account's.
@@ -383,6 +412,7 @@ void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill)
   const windows::RowCheck check = fill.check();
   for (std::size_t i = 0; i < values.size(); ++i) {
     double balance = 0;
+    const KeptBalancesRead kept(walked && reads_as_itself(values[i]) ? walked : nullptr);
     if (requests::evaluate_gl({specifiers[i], q.period, q.companies, q.year, settings_.drill_type}, balance) != 0) {
       windows::show_pending_failure(services_);
       return;

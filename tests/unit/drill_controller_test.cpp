@@ -443,6 +443,99 @@ TEST_F(DrillControllerTest, AnotherWindowOpensItOnItsOwnSelection) {
   EXPECT_EQ(display.total, "(1,100.00)");
 }
 
+// Every row of a segment breakdown is the figure a GL request for the
+// row's specifier answers, whatever the breakdown is read from: over two
+// companies, with several periods at once, both kinds of account behind one
+// value, budgets, a value held in one year only, and values of letters.
+std::string figures_company(const std::string& id, int scale) {
+  const auto amount = [scale](int v) { return std::to_string(v * scale); };
+  return two_year_company(id, R"(,
+  "accounts":[{"code":"1000-10","description":"Cash","type":"100"},
+              {"code":"1000-20","description":"Bank","type":"100"},
+              {"code":"4000-10","description":"Sales","type":"400"},
+              {"code":"4000-20","description":"Sales two","type":"400"},
+              {"code":"5000-30","description":"Old costs","type":"500"},
+              {"code":"6000-AB","description":"Lettered","type":"500"}],
+  "balances":[
+    {"account":"1000-10","year":2008,"opening":)" + amount(900) + R"(,"actual":[1,2,3,4,)" + amount(50) + R"(]},
+    {"account":"1000-10","year":2007,"opening":100,"actual":[10,20,30,40,50,60,70,80,90,100,110,)" + amount(7) + R"(]},
+    {"account":"1000-20","year":2008,"actual":[5,5,5,5,5],"budget":[7,7,7,7,7]},
+    {"account":"4000-10","year":2008,"actual":[-100,-200,-300,-400,)" + amount(-5) + R"(],
+     "budget":[-90,-90,-90,-90,-90],"revisedBudget":[-95,-95,-95,-95,-95]},
+    {"account":"4000-10","year":2007,"actual":[-1,-2,-3,-4,-5,-6,-7,-8,-9,-10,-11,-12],"budget":[-3,-3,-3,-3,-3]},
+    {"account":"4000-20","year":2008,"actual":[0,0,0,0,-500],"revisedBudget":[-1,-1,-1,-1,-1]},
+    {"account":"5000-30","year":2007,"actual":[3,3,3,3,)" + amount(3) + R"(,3,3,3,3,3,3,3]},
+    {"account":"6000-AB","year":2008,"actual":[1,1,1,1,)" + amount(11) + R"(]}],
+  "segments":[{"segment":1,"value":"1000","description":"Assets"},
+              {"segment":2,"value":"10","description":"North"}])");
+}
+
+class DrillRowFiguresTest : public kovo::testing::LedgerTest {
+ protected:
+  void SetUp() override {
+    LedgerTest::SetUp();
+    build(description(figures_company("C", 1) + "," + figures_company("D", 3)));
+    Settings& s = settings();
+    s.company = "C";
+    s.drill_company = "C";
+    s.na_label = 1;
+    controller = std::make_unique<DrillController>(
+        s, window, display, [](double v) { return window_amount_text(v, settings(), AmountLocale{}); }, kListCapacity);
+    controller->open();
+  }
+  double figure(const std::string& request) {
+    std::string result;
+    requests::gl_request(request, result, false);
+    char* end = nullptr;
+    const double value = std::strtod(result.c_str(), &end);
+    EXPECT_NE(end, result.c_str()) << request << " answered " << result;
+    return value;
+  }
+
+  RecordingWindow window;
+  RecordingDisplay display;
+  std::unique_ptr<DrillController> controller;
+};
+
+TEST_F(DrillRowFiguresTest, EachRowIsTheGlFigureOfItsSpecifier) {
+  struct Case {
+    const char* account;
+    const char* period;
+    const char* companies;
+    int segment;
+    bool revised;
+  };
+  const Case cases[] = {
+      {"*-*", "This Month", "C", 1, false},
+      {"*-*", "Year to Date,This Month Last Year", "C,D", 1, false},
+      {"*-*", "Year to Date,This Month Last Year", "C,D", 0, false},
+      {"?000-*", "Year to Date Last Year,This Month", "D,C", 0, false},
+      {"*-*", "This Month Budget,Year to Date Budget", "C,D", 1, false},
+      {"*-*", "Year to Date Budget,This Month", "C,D", 1, true},
+      {"1000..5000-10..30", "Year to Date,Year to Date Last Year", "C,D", 1, false},
+      {"^000-^(1,4,5)(10,20,30)", "Year to Date,This Month Last Year", "C,D", 0, false},
+      {"(1000,4000)(*)", "Half Year Last Year,This Month", "C,D", 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.account) + " " + c.period + " " + c.companies);
+    controller->select_drill_by(c.segment);
+    controller->type_changed(c.revised);
+    DrillFields f;
+    f.company = c.companies;
+    f.period = c.period;
+    f.account = c.account;
+    controller->drill(f);
+    const auto& rows = controller->rows().segments();
+    ASSERT_FALSE(rows.empty()) << (window.boxes.empty() ? std::string() : window.boxes.back().text);
+    for (const SegmentRow& row : rows) {
+      const std::string request = row.account + ";" + c.period + ";" + c.companies + ";;" +
+                                  (c.revised ? "Revised Budget" : "Budget");
+      EXPECT_DOUBLE_EQ(row.balance, figure(request)) << row.account;
+    }
+    EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
+  }
+}
+
 TEST(TrxFieldsController, OptionsOfTheDrillDown) {
   Settings s;
   RecordingWindow window;
