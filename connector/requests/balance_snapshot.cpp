@@ -18,9 +18,11 @@ std::string key_of(std::string_view code) {
 void BalanceSnapshot::walking(const data::CompanyContext& company, int year) { years_.try_emplace({&company, year}); }
 
 void BalanceSnapshot::keep(const data::CompanyContext& company, int year, std::string_view code,
-                           layout::View record) {
+                           layout::View record, const std::string* account_type) {
   Records& records = years_[{&company, year}];
-  records.try_emplace(key_of(code), record.begin(), record.end());
+  Kept kept{{record.begin(), record.end()}, std::nullopt};
+  if (account_type) kept.account_type = *account_type;
+  records.try_emplace(key_of(code), std::move(kept));
 }
 
 const BalanceSnapshot::Records* BalanceSnapshot::year_of(const data::CompanyContext& company, int year) const {
@@ -60,7 +62,11 @@ std::string_view SnapshotSource::code() const {
 }
 
 layout::View SnapshotSource::record() const {
-  return at_ == records_.end() ? layout::View{} : layout::View(at_->second);
+  return at_ == records_.end() ? layout::View{} : layout::View(at_->second.record);
+}
+
+const std::string* SnapshotSource::account_type() const {
+  return at_ == records_.end() || !at_->second.account_type ? nullptr : &*at_->second.account_type;
 }
 
 bool SnapshotSource::next() {

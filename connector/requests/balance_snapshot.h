@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,13 +22,20 @@ namespace kovo::requests {
 
 class BalanceSnapshot {
  public:
+  // A record and the type of its account (none when the accounts file has
+  // no such account).
+  struct Kept {
+    std::vector<std::uint8_t> record;
+    std::optional<std::string> account_type;
+  };
   // One year's records of a company, in the file's key order.
-  using Records = std::map<std::string, std::vector<std::uint8_t>, std::less<>>;
+  using Records = std::map<std::string, Kept, std::less<>>;
 
   // A walk of the company's year begins: the year is kept even when the
   // walk matches nothing, so that an evaluation after it reads nothing.
   void walking(const data::CompanyContext& company, int year);
-  void keep(const data::CompanyContext& company, int year, std::string_view code, layout::View record);
+  void keep(const data::CompanyContext& company, int year, std::string_view code, layout::View record,
+            const std::string* account_type);
   // The records kept of a company's year, or null when none of its passes
   // was kept (its figures must then come from the files).
   const Records* year_of(const data::CompanyContext& company, int year) const;
@@ -50,6 +58,8 @@ class SnapshotSource : public specifier::MatchSource {
   int year() const override { return year_; }
   std::string_view code() const override;
   layout::View record() const;
+  // The type of the record's account as the walk that kept it knew it, or null.
+  const std::string* account_type() const;
 
  private:
   bool settle(bool ok);

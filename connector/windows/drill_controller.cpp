@@ -27,6 +27,8 @@ constexpr std::size_t kCompanyFieldLimit = 511;
 constexpr std::size_t kChartCompanyLimit = 6;
 constexpr std::size_t kChartTextLimit = 662;
 constexpr char kNoDescription[] = "NA";
+// From this many rows on, descriptions are read in one walk rather than one by one.
+constexpr std::size_t kDescriptionWalkRows = 16;
 constexpr char kBudget[] = "Budget";
 constexpr char kRevisedBudget[] = "Revised Budget";
 
@@ -410,6 +412,7 @@ void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill,
   const std::vector<std::string> ids = company_ids(q.companies);
   const NaLabelHeld na_label(settings_);
   const windows::RowCheck check = fill.check();
+  std::vector<std::optional<std::vector<requests::SegmentLookup>>> walked_descriptions(ids.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
     double balance = 0;
     const KeptBalancesRead kept(walked && reads_as_itself(values[i]) ? walked : nullptr);
@@ -418,9 +421,19 @@ void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill,
       return;
     }
     std::string description = kNoDescription;
-    for (const std::string& id : ids) {
-      data::CompanyContext* c = data::find_or_open_company(id);
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      data::CompanyContext* c = data::find_or_open_company(ids[k]);
       if (!c || c->status != 0 || data::open_company_file(*c, layout::FileKind::Segments) != 0) continue;
+      // Many rows read their descriptions in one walk of the company's segment values.
+      if (values.size() >= kDescriptionWalkRows && !walked_descriptions[k])
+        walked_descriptions[k] = requests::read_segment_descriptions(*c, drilled_segment_, values);
+      const auto known = walked_descriptions[k] ? (*walked_descriptions[k])[i].state
+                                                : requests::SegmentLookup::State::Unknown;
+      if (known == requests::SegmentLookup::State::Absent) continue;
+      if (known == requests::SegmentLookup::State::Found) {
+        description = (*walked_descriptions[k])[i].description;
+        break;
+      }
       std::string found;
       const int status = requests::read_segment_description(*c, drilled_segment_, values[i], found);
       if (status == 0) {

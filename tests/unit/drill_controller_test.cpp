@@ -15,6 +15,7 @@
 #include "ledger_fixture.h"
 #include "recording_window.h"
 #include "requests/gl_request.h"
+#include "requests/record_sources.h"
 #include "resources/resource_ids.h"
 #include "windows/drill_controller.h"
 #include "windows/trx_fields_controller.h"
@@ -534,6 +535,57 @@ TEST_F(DrillRowFiguresTest, EachRowIsTheGlFigureOfItsSpecifier) {
     }
     EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
   }
+}
+
+// The descriptions of many segment values read in one walk are those a read
+// of each value finds: values held and missing, before the first and past
+// the last of the segment, between another segment's, and values the walk
+// leaves to the reads of each (letters; the rest once its reads run out).
+class SegmentDescriptionsTest : public kovo::testing::LedgerTest {};
+
+TEST_F(SegmentDescriptionsTest, ReadInOneWalkTheyAreThoseOfEachRead) {
+  std::string segments;
+  for (int v = 20; v < 80; v += 2)
+    segments += (segments.empty() ? "" : ",") + std::string(R"({"segment":1,"value":")") + std::to_string(v) +
+                R"(","description":"Dept )" + std::to_string(v) + "\"}";
+  segments += R"(,{"segment":1,"value":"AB","description":"Lettered"},{"segment":2,"value":"25","description":"Other"})";
+  std::string company = two_year_company("E", R"(,"segments":[)" + segments + "]");
+  build(description(company));
+  data::CompanyContext* c = data::find_or_open_company("E");
+  ASSERT_TRUE(c && c->status == 0);
+  ASSERT_EQ(data::open_company_file(*c, layout::FileKind::Segments), 0);
+
+  const auto compare = [&](const std::vector<std::string>& values) -> std::size_t {
+    const std::vector<requests::SegmentLookup> walked = requests::read_segment_descriptions(*c, 0, values);
+    EXPECT_EQ(walked.size(), values.size());
+    if (walked.size() != values.size()) return 0;
+    std::size_t settled = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      std::string one;
+      const int status = requests::read_segment_description(*c, 0, values[i], one);
+      switch (walked[i].state) {
+        case requests::SegmentLookup::State::Found:
+          EXPECT_EQ(status, 0) << values[i];
+          EXPECT_EQ(walked[i].description, one) << values[i];
+          ++settled;
+          break;
+        case requests::SegmentLookup::State::Absent:
+          EXPECT_EQ(status, requests::kSegmentAbsent) << values[i];
+          ++settled;
+          break;
+        case requests::SegmentLookup::State::Unknown: break;
+      }
+    }
+    return settled;
+  };
+  std::vector<std::string> every;  // 10 to 89: held, missing, before and past the segment's values
+  for (int v = 10; v < 90; ++v) every.push_back(std::to_string(v));
+  every.push_back("AB");
+  EXPECT_EQ(compare(every), every.size() - 1) << "all but the letters in one walk";
+  EXPECT_EQ(compare({"35", "30", "21", "31"}), 4u) << "in any order";
+  // Few values spread over many records: the walk stops, the rest is read one by one.
+  std::vector<std::string> sparse = {"20", "78"};
+  EXPECT_LT(compare(sparse), 2u);
 }
 
 TEST(TrxFieldsController, OptionsOfTheDrillDown) {
