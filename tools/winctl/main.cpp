@@ -10,6 +10,9 @@
 //                                         sends it and waits until it is handled
 //   kovo-winctl sort TITLE LIST-ID COLUMN  clicks a column's header of a list view
 //   kovo-winctl clipboard                 prints the clipboard's text
+//   kovo-winctl hold                      uses the desktop until it is killed (by
+//                                         `wineserver -k`), so that Wine's desktop
+//                                         process lives for the whole session
 //
 // The verbs below act on a dialog with that title that holds the control
 // (a number), waiting for it up to 30 seconds:
@@ -43,7 +46,7 @@ using namespace kovo::winctl;
 int usage() {
   std::fputs(
       "usage: kovo-winctl wait TITLE [SECONDS] | gone TITLE [SECONDS] | post|send TITLE MESSAGE [WPARAM [LPARAM]]\n"
-      "       | sort TITLE LIST-ID COLUMN | clipboard\n"
+      "       | sort TITLE LIST-ID COLUMN | clipboard | hold\n"
       "       | choose TITLE CONTROL TEXT... | press TITLE CONTROL | type TITLE CONTROL TEXT\n"
       "       | check TITLE CONTROL 0|1 | show TITLE CONTROL | has TITLE CONTROL TEXT [SECONDS]\n",
       stderr);
@@ -97,10 +100,23 @@ int click_header(HWND window, int list_id, int column) {
   return 0;
 }
 
+// Wine starts its desktop process for the first program that needs the
+// desktop and ends it shortly after the last such program ends. The desktop
+// process keeps the output streams of the program that started it, so a
+// test runner reading that program's output waits on them for as long as
+// the desktop lives, well after the program itself ended. Holding the
+// desktop from a program started with no streams makes the desktop process
+// start here, streamless, and live until the Wine server is stopped.
+int hold_desktop() {
+  if (!GetDesktopWindow()) return std::fputs("kovo-winctl: no desktop\n", stderr), 1;
+  for (;;) Sleep(INFINITE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "clipboard") return print_clipboard();
+  if (argc == 2 && std::string(argv[1]) == "hold") return hold_desktop();
   if (argc < 3) return usage();
   const std::string verb = argv[1];
   const std::string title = argv[2];
