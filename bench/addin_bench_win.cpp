@@ -23,72 +23,39 @@
 #include <vector>
 
 #include "bench/bench_paths_win.h"
+#include "bench/bench_process_win.h"
 #include "ddeclient/dde_client_win.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kovo::bench::Best;
+using kovo::bench::connect_with_patience;
+using kovo::bench::kConnectorKey;
 using kovo::bench::program_folder;
 using kovo::bench::source_folder;
+using kovo::bench::start_detached;
 using kovo::dde::Client;
 
 constexpr DWORD kTimeout = 10000;
 constexpr int kCells = 10000;
 constexpr int kColumns = 100;
 constexpr int kRounds = 2;
-constexpr char kConnectorKey[] = "SOFTWARE\\Talvik Systems Corporation\\Kovo\\4.0\\Kovo for LEDRA5";
-
-
 
 // Runs a program to its end; its duration in seconds, or -1 when it failed.
 double run_timed(const std::string& command_line) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = command_line;
   const auto begin = Clock::now();
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return -1;
+  HANDLE process = kovo::bench::start_process(command_line);
+  if (!process) return -1;
   // The sheet host's add-in announces its conversations to every window,
   // this program's DDE windows among them: their messages are taken meanwhile.
-  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 600000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+  while (MsgWaitForMultipleObjects(1, &process, FALSE, 600000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code == 0 ? seconds : -1;
+  return kovo::bench::ended_well(process) ? seconds : -1;
 }
-
-bool start(const std::string& program) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = "\"" + program + "\"";
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return true;
-}
-
-bool connect_with_patience(Client& client, const char* service, const char* topic) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (client.connect(service, topic)) return true;
-    Sleep(100);
-  }
-  return false;
-}
-
-struct Best {
-  double value = 1e300;
-  void take(double v) {
-    if (v >= 0) value = std::min(value, v);
-  }
-};
 
 }  // namespace
 
@@ -127,7 +94,7 @@ int main() {
   Best echo_s, once_s, twice_s, in_process_s;
   {
     Client echo, probe;
-    if (!start(bin + "dde_echo_server.exe") || !connect_with_patience(echo, "KovoEcho", "Echo"))
+    if (!start_detached(bin + "dde_echo_server.exe") || !connect_with_patience(echo, "KovoEcho", "Echo"))
       return std::puts("the echo server does not answer"), 1;
     if (probe.connect("Kovo", "Kovo")) {
       echo.execute("[QUIT]", kTimeout);

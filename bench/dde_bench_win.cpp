@@ -16,56 +16,23 @@
 #include <vector>
 
 #include "bench/bench_paths_win.h"
+#include "bench/bench_process_win.h"
 #include "ddeclient/dde_client_win.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kovo::bench::Best;
+using kovo::bench::connect_with_patience;
 using kovo::bench::program_folder;
 using kovo::bench::source_folder;
+using kovo::bench::start_detached;
 using kovo::dde::Client;
 
 constexpr DWORD kTimeout = 10000;
 constexpr int kRounds = 7;
 constexpr int kPerRound = 800;
 constexpr char kGlItem[] = "GL;4000-10;This Month;DEMO";
-
-
-
-bool run_and_wait(const std::string& command_line) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = command_line;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  WaitForSingleObject(process.hProcess, 120000);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code == 0;
-}
-
-bool start(const std::string& program) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = "\"" + program + "\"";
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return true;
-}
-
-bool connect_with_patience(Client& client, const char* service, const char* topic) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (client.connect(service, topic)) return true;
-    Sleep(100);
-  }
-  return false;
-}
 
 // Microseconds per round trip of one round of requests; -1 when one failed.
 double round_trip_us(Client& client, const std::string& item, const std::string& expected_start) {
@@ -77,13 +44,6 @@ double round_trip_us(Client& client, const std::string& item, const std::string&
   return std::chrono::duration<double, std::micro>(Clock::now() - begin).count() / kPerRound;
 }
 
-struct Best {
-  double value = 1e300;
-  void take(double v) {
-    if (v >= 0) value = std::min(value, v);
-  }
-};
-
 }  // namespace
 
 int main() {
@@ -91,19 +51,20 @@ int main() {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string system = std::string(temp) + "kovo-dde-bench";
-  if (!run_and_wait("\"" + bin + "kovo-ledger.exe\" build --replace \"" + source_folder() + "examples\\demo.json\" \"" + system +
-                    "\""))
+  if (!kovo::bench::run_and_wait("\"" + bin + "kovo-ledger.exe\" build --replace \"" + source_folder() +
+                                      "examples\\demo.json\" \"" + system + "\"",
+                                  120000))
     return std::puts("the demo ledger could not be built"), 1;
 
   Client echo, server, generic;
-  if (!start(bin + "dde_echo_server.exe") || !connect_with_patience(echo, "KovoEcho", "Echo"))
+  if (!start_detached(bin + "dde_echo_server.exe") || !connect_with_patience(echo, "KovoEcho", "Echo"))
     return std::puts("the echo server does not answer"), 1;
   // The bench points the connector at its own ledger, so it wants a server of its own.
   if (generic.connect("Kovo", "Kovo")) {
     echo.execute("[QUIT]", kTimeout);
     return std::puts("a Kovo server is running already: close it first"), 1;
   }
-  if (!start(bin + "Kovo.exe") || !connect_with_patience(generic, "Kovo", "Kovo"))
+  if (!start_detached(bin + "Kovo.exe") || !connect_with_patience(generic, "Kovo", "Kovo"))
     return std::puts("Kovo.exe does not answer"), 1;
   if (!server.connect("Kovo", "LEDRA5")) return std::puts("the server offers no LEDRA5 topic"), 1;
   // Points the connector at the bench's ledger for this run only.

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_paths_win.h"
+#include "bench/bench_library_win.h"
+#include "bench/bench_paths_win.h"
 #include "data/layouts.h"
 #include "recman/btrcall.h"
 #include "tools/ledger/builder/ledger_builder.h"
@@ -22,27 +23,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using LibraryCall = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char);
-using InterfaceFn = int(WINAPI*)(int, const char*, char*);
-using VoidFn = int(WINAPI*)();
-LibraryCall g_call = nullptr;
+using kovo::bench::short_folder;
+constexpr auto call = &kovo::bench::record_manager_call;
 
 constexpr int kAccounts = 5000;
 constexpr int kTransactions = 100000;
 constexpr char kLedgerMark[] = "drill bench ledger 1\n";
-
-short call(std::uint16_t op, void* block, void* data, std::uint32_t* length, void* key, std::uint8_t kl, std::int8_t kn) {
-  DWORD wide = length ? *length : 0;
-  const short status = g_call(op, block, data, &wide, key, kl, static_cast<char>(kn));
-  if (length) *length = wide;
-  return status;
-}
-
-std::string short_folder(const std::string& folder) {
-  char shorter[MAX_PATH];
-  const DWORD n = GetShortPathNameA(folder.c_str(), shorter, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::string(shorter, n) : folder;
-}
 
 // DRILL: 5,000 accounts 1000-10 to 5999-10 with 2008's balances and a
 // description of each account number; 4000-10 holds 100,000 transactions
@@ -129,9 +115,7 @@ std::size_t peak_memory() {
 
 int main() {
   const std::string bin = kovo::bench::program_folder();
-  HMODULE recman = LoadLibraryA((bin + "WBTRV32.DLL").c_str());
-  if (!recman) return std::puts("WBTRV32.DLL does not load"), 1;
-  g_call = reinterpret_cast<LibraryCall>(reinterpret_cast<void*>(GetProcAddress(recman, "BTRCALL")));
+  if (!kovo::bench::load_record_manager(bin)) return std::puts("WBTRV32.DLL does not load"), 1;
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string system = std::string(temp) + "kovo-drill-bench";
@@ -142,7 +126,7 @@ int main() {
     std::puts("building the bench ledger (5,000 accounts, 100,000 transactions of one account)");
     kovo::ledger::BuildOptions options;
     options.replace = true;  // the bench's own folder of an earlier run
-    const auto built = kovo::ledger::build_ledger(description(), system, &call, &short_folder, options);
+    const auto built = kovo::ledger::build_ledger(description(), system, call, &short_folder, options);
     if (!built.ok) return std::printf("build failed: %s\n", built.error.c_str()), 1;
     std::ofstream(mark) << kLedgerMark;
   }
@@ -168,12 +152,10 @@ int main() {
     return balances + accounts + segments;
   };
 
-  HMODULE connector = LoadLibraryA((bin + "Ledra5.dll").c_str());
-  if (!connector) return std::puts("Ledra5.dll does not load"), 1;
-  auto init = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(connector, "KovoDoDLLInit")));
-  auto request = reinterpret_cast<InterfaceFn>(reinterpret_cast<void*>(GetProcAddress(connector, "KovoDLLInterface")));
-  auto cleanup = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(connector, "DLLCleanupFunc")));
-  init();
+  kovo::bench::ConnectorLibrary connector;
+  if (!connector.load(bin)) return std::puts("Ledra5.dll does not load"), 1;
+  const auto request = connector.request;
+  connector.init();
   std::string result(16000, '\0');
   const std::string common = "NoShow=1,System=" + system + ",Drill Company=DRILL,Drill Period=Year to Date,";
   const std::string transaction_drill = common + "Drill Account=4000-10,Drill Segment=2";
@@ -214,6 +196,6 @@ int main() {
   std::printf("peak memory of the process grew by %.1f MB over the drills (%.0f bytes a transaction row)\n",
               (memory_after - memory_before) / 1048576.0,
               static_cast<double>(memory_after - memory_before) / kTransactions);
-  cleanup();
+  connector.cleanup();
   return 0;
 }

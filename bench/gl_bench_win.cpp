@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_library_win.h"
+#include "bench/bench_paths_win.h"
 #include "data/layouts.h"
 #include "recman/btrcall.h"
 #include "tools/ledger/builder/ledger_builder.h"
@@ -16,30 +18,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using LibraryCall = short(WINAPI*)(WORD, void*, void*, DWORD*, void*, BYTE, char);
-using InterfaceFn = int(WINAPI*)(int, const char*, char*);
-using VoidFn = int(WINAPI*)();
-LibraryCall g_call = nullptr;
-
-short call(std::uint16_t op, void* block, void* data, std::uint32_t* length, void* key, std::uint8_t kl, std::int8_t kn) {
-  DWORD wide = length ? *length : 0;
-  const short status = g_call(op, block, data, &wide, key, kl, static_cast<char>(kn));
-  if (length) *length = wide;
-  return status;
-}
-
-std::string folder_of_program() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-std::string short_folder(const std::string& folder) {
-  char shorter[MAX_PATH];
-  const DWORD n = GetShortPathNameA(folder.c_str(), shorter, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::string(shorter, n) : folder;
-}
+using kovo::bench::short_folder;
+constexpr auto call = &kovo::bench::record_manager_call;
 
 // 5,000 accounts: 1,000 of them 4xxx, the rest spread over 1xxx-3xxx and 5xxx-9xxx.
 std::string description() {
@@ -84,16 +64,14 @@ double per_second(int count, Clock::time_point start) {
 }  // namespace
 
 int main() {
-  const std::string bin = folder_of_program();
-  HMODULE recman = LoadLibraryA((bin + "WBTRV32.DLL").c_str());
-  if (!recman) return std::puts("WBTRV32.DLL does not load"), 1;
-  g_call = reinterpret_cast<LibraryCall>(reinterpret_cast<void*>(GetProcAddress(recman, "BTRCALL")));
+  const std::string bin = kovo::bench::program_folder();
+  if (!kovo::bench::load_record_manager(bin)) return std::puts("WBTRV32.DLL does not load"), 1;
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string system = std::string(temp) + "kovo-gl-bench";
   kovo::ledger::BuildOptions options;
   options.replace = true;  // the bench's own folder of an earlier run
-  const auto built = kovo::ledger::build_ledger(description(), system, &call, &short_folder, options);
+  const auto built = kovo::ledger::build_ledger(description(), system, call, &short_folder, options);
   if (!built.ok) return std::printf("build failed: %s\n", built.error.c_str()), 1;
 
   // bare get equal on the balance file, key (2008, 400010); kept open for the rounds below
@@ -114,12 +92,10 @@ int main() {
     return per_second(count, start);
   };
 
-  HMODULE connector = LoadLibraryA((bin + "Ledra5.dll").c_str());
-  if (!connector) return std::puts("Ledra5.dll does not load"), 1;
-  auto init = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(connector, "KovoDoDLLInit")));
-  auto request = reinterpret_cast<InterfaceFn>(reinterpret_cast<void*>(GetProcAddress(connector, "KovoDLLInterface")));
-  auto cleanup = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(GetProcAddress(connector, "DLLCleanupFunc")));
-  init();
+  kovo::bench::ConnectorLibrary connector;
+  if (!connector.load(bin)) return std::puts("Ledra5.dll does not load"), 1;
+  const auto request = connector.request;
+  connector.init();
   std::string result(16000, '\0');
   const std::string setup = "NoShow=1,System=" + system;
   request(15, setup.c_str(), nullptr);
@@ -155,6 +131,6 @@ int main() {
   }
   std::printf("exact request cost / bare get equal: %.2f\n", best_gets / best_exact);
   call(recman::kClose, block, nullptr, &length, nullptr, 0, 0);
-  cleanup();
+  connector.cleanup();
   return 0;
 }

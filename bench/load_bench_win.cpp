@@ -34,16 +34,17 @@
 #include <vector>
 
 #include "bench/bench_paths_win.h"
+#include "bench/bench_process_win.h"
 #include "ddeclient/dde_client_win.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kovo::bench::kConnectorKey;
 using kovo::bench::program_folder;
 using kovo::bench::source_folder;
 using kovo::dde::Client;
 
-constexpr char kConnectorKey[] = "SOFTWARE\\Talvik Systems Corporation\\Kovo\\4.0\\Kovo for LEDRA5";
 constexpr DWORD kRequestTimeout = 20000;
 constexpr std::size_t kMaxClients = 4096;  // client processes over a whole run, killed ones included
 constexpr UINT kStatusQueryMessage = WM_USER + 103;
@@ -254,33 +255,8 @@ void pause_ms(DWORD ms) {
   }
 }
 
-bool run_and_wait(const std::string& command_line) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = command_line;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  WaitForSingleObject(process.hProcess, 180000);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code == 0;
-}
-
 // Starts a program without a console of its own (the clients print nothing).
-HANDLE start(const std::string& command_line) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string line = command_line;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process))
-    return nullptr;
-  CloseHandle(process.hThread);
-  return process.hProcess;
-}
+HANDLE start(const std::string& command_line) { return kovo::bench::start_process(command_line, CREATE_NO_WINDOW); }
 
 // The connector's stored "System", put back as it was at the end.
 class StoredSystem {
@@ -380,7 +356,8 @@ int run_driver(const Options& options) {
   const std::string system = folder + "\\Cyma4";
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string description_path = source_folder() + "examples\\demo.json";
-  if (!run_and_wait("\"" + bin + "kovo-ledger.exe\" build \"" + description_path + "\" \"" + system + "\""))
+  if (!kovo::bench::run_and_wait(
+          "\"" + bin + "kovo-ledger.exe\" build \"" + description_path + "\" \"" + system + "\"", 180000))
     return std::puts("the demo ledger could not be built"), 1;
 
   {

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "bench/bench_paths_win.h"
 #include "sheethost/calc.h"
 #include "sheethost/edit.h"
 #include "sheethost/host_services_win.h"
@@ -37,13 +38,6 @@ double best_seconds(int rounds, F&& f) {
     best = std::min(best, now() - start);
   }
   return best;
-}
-
-std::string here() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
 // Best recalculation time of 10,000 formulas of one kind in a host of their own.
@@ -74,7 +68,7 @@ double recalc_seconds(const char* pattern, const std::string& xll) {
 }  // namespace
 
 int main() {
-  const std::string xll = here() + "KovoTest.xll";
+  const std::string xll = kovo::bench::program_folder() + "KovoTest.xll";
   HMODULE module = LoadLibraryA(xll.c_str());
   auto* direct = reinterpret_cast<double (*)(double)>(reinterpret_cast<void*>(GetProcAddress(module, "TxSame")));
   if (!direct) return 1;

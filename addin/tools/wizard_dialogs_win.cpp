@@ -1,6 +1,7 @@
 #include "addin/tools/wizard_dialogs_win.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -243,31 +244,44 @@ INT_PTR CALLBACK remaining_procedure(HWND dialog, UINT message, WPARAM wparam, L
   return FALSE;
 }
 
-// ------------------------------------------------------------ report creation
+// ------------------------------------------------- report creation, edit specifier
 
-INT_PTR CALLBACK creation_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* options = reinterpret_cast<ReportOptions*>(GetWindowLongPtrA(dialog, DWLP_USER));
+// A field of a form dialog: a text box (limited when limit is not 0) or a
+// check box, and the member of the value it shows.
+template <class Value>
+struct FormField {
+  int id;
+  std::string Value::*text = nullptr;
+  bool Value::*check = nullptr;
+  std::size_t limit = 0;
+};
+
+template <class Value>
+using FormFields = std::initializer_list<FormField<Value>>;
+
+// A dialog that shows a value's fields and takes them back on OK; the value
+// stays as it was on Cancel or closing.
+template <class Value, const FormFields<Value>& Fields>
+INT_PTR CALLBACK form_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* value = reinterpret_cast<Value*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG: {
       SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-      const auto* o = reinterpret_cast<ReportOptions*>(lparam);
-      SendDlgItemMessageA(dialog, IDC_CRE_TITLE, EM_LIMITTEXT, kMaxTitle, 0);
-      SetDlgItemTextA(dialog, IDC_CRE_TITLE, o->title.c_str());
-      CheckDlgButton(dialog, IDC_CRE_ZERO_SUPPRESS, o->zero_suppress ? BST_CHECKED : BST_UNCHECKED);
-      CheckDlgButton(dialog, IDC_CRE_NGL, o->ngl ? BST_CHECKED : BST_UNCHECKED);
-      CheckDlgButton(dialog, IDC_CRE_RUN_MACRO, o->run_macro ? BST_CHECKED : BST_UNCHECKED);
-      SendDlgItemMessageA(dialog, IDC_CRE_MACRO, EM_LIMITTEXT, kMaxMacro, 0);
-      SetDlgItemTextA(dialog, IDC_CRE_MACRO, o->formatting_macro.c_str());
+      const auto* shown = reinterpret_cast<const Value*>(lparam);
+      for (const FormField<Value>& f : Fields) {
+        if (f.limit != 0) SendDlgItemMessageA(dialog, f.id, EM_LIMITTEXT, static_cast<WPARAM>(f.limit), 0);
+        if (f.text) SetDlgItemTextA(dialog, f.id, (shown->*f.text).c_str());
+        if (f.check) CheckDlgButton(dialog, f.id, shown->*f.check ? BST_CHECKED : BST_UNCHECKED);
+      }
       return TRUE;
     }
     case WM_COMMAND:
-      if (!options) return FALSE;
+      if (!value) return FALSE;
       if (LOWORD(wparam) == IDOK) {
-        options->title = item_text(dialog, IDC_CRE_TITLE);
-        options->zero_suppress = IsDlgButtonChecked(dialog, IDC_CRE_ZERO_SUPPRESS) == BST_CHECKED;
-        options->ngl = IsDlgButtonChecked(dialog, IDC_CRE_NGL) == BST_CHECKED;
-        options->run_macro = IsDlgButtonChecked(dialog, IDC_CRE_RUN_MACRO) == BST_CHECKED;
-        options->formatting_macro = item_text(dialog, IDC_CRE_MACRO);
+        for (const FormField<Value>& f : Fields) {
+          if (f.text) value->*f.text = item_text(dialog, f.id);
+          if (f.check) value->*f.check = IsDlgButtonChecked(dialog, f.id) == BST_CHECKED;
+        }
         EndDialog(dialog, IDOK);
         return TRUE;
       }
@@ -281,35 +295,18 @@ INT_PTR CALLBACK creation_procedure(HWND dialog, UINT message, WPARAM wparam, LP
   return FALSE;
 }
 
-// ------------------------------------------------------------ edit specifier
+constexpr FormFields<ReportOptions> kCreationFields = {
+    {IDC_CRE_TITLE, &ReportOptions::title, nullptr, kMaxTitle},
+    {IDC_CRE_ZERO_SUPPRESS, nullptr, &ReportOptions::zero_suppress},
+    {IDC_CRE_NGL, nullptr, &ReportOptions::ngl},
+    {IDC_CRE_RUN_MACRO, nullptr, &ReportOptions::run_macro},
+    {IDC_CRE_MACRO, &ReportOptions::formatting_macro, nullptr, kMaxMacro},
+};
 
-INT_PTR CALLBACK edit_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* edited = reinterpret_cast<WizardUi::Edited*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-      const auto* e = reinterpret_cast<WizardUi::Edited*>(lparam);
-      SetDlgItemTextA(dialog, IDC_EDIT_SPECIFIER, e->specifier.c_str());
-      SetDlgItemTextA(dialog, IDC_EDIT_DESCRIPTION, e->description.c_str());
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (!edited) return FALSE;
-      if (LOWORD(wparam) == IDOK) {
-        edited->specifier = item_text(dialog, IDC_EDIT_SPECIFIER);
-        edited->description = item_text(dialog, IDC_EDIT_DESCRIPTION);
-        EndDialog(dialog, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wparam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-      }
-      return FALSE;
-    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
-  }
-  return FALSE;
-}
+constexpr FormFields<WizardUi::Edited> kEditFields = {
+    {IDC_EDIT_SPECIFIER, &WizardUi::Edited::specifier},
+    {IDC_EDIT_DESCRIPTION, &WizardUi::Edited::description},
+};
 
 }  // namespace
 
@@ -330,7 +327,8 @@ bool WizardWindowUi::ask(int message) {
 
 std::optional<WizardUi::Edited> WizardWindowUi::edit_specifier(const Edited& shown) {
   Edited edited = shown;
-  if (DialogBoxParamA(module_, "EDIT_SPEC", owner_, edit_procedure, reinterpret_cast<LPARAM>(&edited)) != IDOK)
+  if (DialogBoxParamA(module_, "EDIT_SPEC", owner_, form_procedure<WizardUi::Edited, kEditFields>,
+                      reinterpret_cast<LPARAM>(&edited)) != IDOK)
     return std::nullopt;
   return edited;
 }
@@ -344,7 +342,8 @@ bool WizardWindowUi::remaining_axes(std::vector<RemainingAxis>& axes,
 
 bool WizardWindowUi::report_creation(ReportOptions& options) {
   ReportOptions shown = options;
-  if (DialogBoxParamA(module_, "STEP_5_DIALOG", owner_, creation_procedure, reinterpret_cast<LPARAM>(&shown)) != IDOK)
+  if (DialogBoxParamA(module_, "STEP_5_DIALOG", owner_, form_procedure<ReportOptions, kCreationFields>,
+                      reinterpret_cast<LPARAM>(&shown)) != IDOK)
     return false;
   options = shown;
   return true;

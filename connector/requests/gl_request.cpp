@@ -57,9 +57,11 @@ const std::vector<std::string>* expanded_accounts(const data::CompanyContext& c,
   return &expanded;
 }
 
-// One pass over the matching balance records of a year into the table.
-int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
-              specifier::AmountTable& table, specifier::AccountKind& kind) {
+// One pass over the matching balance records of a year, from the file or
+// from a kept copy of them, into the table.
+template <class Source>
+int read_pass_from(Source& source, data::CompanyContext& c, const GlRequest& request, int year, int year_index,
+                   bool first_descriptor, specifier::AmountTable& table, specifier::AccountKind& kind) {
   const std::vector<std::string>* expanded = expanded_accounts(c, request);
   if (!expanded) return 1;
   std::vector<std::string> list = *expanded;
@@ -67,7 +69,6 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
   specifier::WalkOptions options;
   options.na_label = settings().na_label;
   if (hooks.stop_requested && !settings().no_show) options.stop_requested = hooks.stop_requested;
-  BalanceSource source(c);
   specifier::AccountWalk walk(source, c.structure, options);
   int status = walk.first(std::move(list), year);
   if (status == specifier::kNoMore) return kNoAccounts;
@@ -75,23 +76,42 @@ int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int y
   while (status == specifier::kFound) {
     const std::string code(source.code());
     if (hooks.collecting && hooks.collect_segments) hooks.collect_segments(c, code);
-    if (const auto known = c.account_types.find(code); known != c.account_types.end()) {
-      kind = account_kind_of_type(known->second);
-    } else {
-      layout::AccountRecord account;
-      const int found = read_account(c, code, account);
-      if (found == 0) {
-        kind = account_kind_of_type(account.type);
-        c.account_types.emplace(code, account.type);
-      } else if (found != kAccountAbsent) {
-        return found;
+    // the type of the record's account; null when the accounts file has no
+    // such account, whose balance then keeps the kind of the one before
+    const std::string* type = source.account_type();
+    if (!type) {
+      if (const auto cached = c.account_types.find(code); cached != c.account_types.end()) {
+        type = &cached->second;
+      } else {
+        layout::AccountRecord account;
+        const int found = read_account(c, code, account);
+        if (found == 0) {
+          type = &c.account_types.emplace(code, account.type).first->second;
+        } else if (found != kAccountAbsent) {
+          return found;
+        }
       }
     }
+    if (type) kind = account_kind_of_type(*type);
+    if (hooks.keep_balances) hooks.keep_balances->keep(c, year, code, source.record(), type);
     add_balance(table, figures_of(source.record(), kind, request.budget, revised), kind, year_index, revised);
     if (first_descriptor && calculation_in_progress()) note_touched(c, code);
     status = walk.next();
   }
   return status == specifier::kNoMore ? 0 : status;
+}
+
+int read_pass(data::CompanyContext& c, const GlRequest& request, int year, int year_index, bool first_descriptor,
+              specifier::AmountTable& table, specifier::AccountKind& kind) {
+  const GlHooks& hooks = gl_hooks();
+  if (hooks.kept_balances)
+    if (const BalanceSnapshot::Records* kept = hooks.kept_balances->year_of(c, year)) {
+      SnapshotSource source(*kept, year);
+      return read_pass_from(source, c, request, year, year_index, first_descriptor, table, kind);
+    }
+  if (hooks.keep_balances) hooks.keep_balances->walking(c, year);
+  BalanceSource source(c);
+  return read_pass_from(source, c, request, year, year_index, first_descriptor, table, kind);
 }
 
 void record_drill_context(const GlRequest& request, std::string_view period_text, std::string_view company) {
@@ -228,10 +248,20 @@ int evaluate_company(double& value, std::string_view company_id, GlRequest& requ
 int evaluate_gl(const GlQuery& query, double& value) {
   value = 0;
   const Settings& s = settings();
-  specifier::PeriodList periods;
   const bool blank_period = query.period.find_first_not_of(" \t") == std::string::npos;
-  if (const int status = specifier::parse_period_list(blank_period ? "month" : query.period, periods); status != 0)
-    return status;
+  // a window asks for many figures of one period text in a row (the rows of
+  // a drill-down): the last one parsed is kept
+  static std::string parsed_text;
+  static specifier::PeriodList parsed;
+  static bool have_parsed = false;
+  const std::string period_text = blank_period ? std::string("month") : query.period;
+  if (!have_parsed || parsed_text != period_text) {
+    have_parsed = false;
+    if (const int status = specifier::parse_period_list(period_text, parsed); status != 0) return status;
+    parsed_text = period_text;
+    have_parsed = true;
+  }
+  const specifier::PeriodList& periods = parsed;
   std::optional<data::CompanyStack> stack = data::BuildCompanyStack(query.companies);
   if (!stack) {
     if (!message_pending()) report(data::kMemoryFull, "GetGLValue");

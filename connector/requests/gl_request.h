@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "data/companies.h"
+#include "requests/balance_snapshot.h"
 #include "requests/gl_core.h"
 #include "specifier/period.h"
 
@@ -24,6 +25,12 @@ struct GlHooks {
   bool collecting = false;
   // The lists window's stop request during a walk.
   bool (*stop_requested)() = nullptr;
+  // While set, every balance record a walk matches is kept here.
+  BalanceSnapshot* keep_balances = nullptr;
+  // While set, a walk of a company's year that was kept reads the kept
+  // records instead of the balance file. Only evaluations whose accounts
+  // all lie among the kept walk's may use it: it holds nothing else.
+  const BalanceSnapshot* kept_balances = nullptr;
 };
 GlHooks& gl_hooks();
 

@@ -119,4 +119,65 @@ int read_segment_description(data::CompanyContext& c, int segment, std::string_v
   return 0;
 }
 
+namespace {
+
+bool all_digits(std::string_view value) {
+  return !value.empty() && std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// The value part of a segment key: the bytes after the segment's number.
+std::string_view value_key(const layout::Bytes& key) {
+  return std::string_view(reinterpret_cast<const char*>(key.data()), key.size()).substr(4);
+}
+
+}  // namespace
+
+std::vector<SegmentLookup> read_segment_descriptions(data::CompanyContext& c, int segment,
+                                                     const std::vector<std::string>& values) {
+  std::vector<SegmentLookup> out(values.size());
+  // The values asked for in key order.
+  std::vector<std::pair<std::string, std::size_t>> wanted;
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (all_digits(values[i])) wanted.emplace_back(std::string(value_key(layout::segment_key(segment, values[i]))), i);
+  if (wanted.empty()) return out;
+  std::sort(wanted.begin(), wanted.end());
+
+  data::FileSlot& slot = c.slot(data::Slot::Segments);
+  KeyBuffer key(layout::segment_key(segment, values[wanted.front().second]));
+  unsigned char* data = nullptr;
+  int status = btrv::BtrvGetGreaterOrEqual(&slot.block, &data, key.bytes, layout::kSegmentKey);
+  std::size_t next = 0;  // the first value not settled
+  const std::size_t budget = 2 * wanted.size() + 16;
+  for (std::size_t reads = 1; next < wanted.size(); ++reads) {
+    if (status != 0 || !data) {
+      // The file ran out: the values left are not in it. A failure is left
+      // to the reads of each value, which report it.
+      if (btrv::ran_out(btrv::last_status()))
+        for (; next < wanted.size(); ++next) out[wanted[next].second].state = SegmentLookup::State::Absent;
+      break;
+    }
+    const std::size_t length = btrv::last_record_length();
+    const auto record = layout::decode_segment({data, length});
+    if (!record || length < 4 + layout::kAccountCodeWidth) break;
+    if (record->segment != segment) {
+      // Past the segment's records: the values left are not in the file.
+      for (; next < wanted.size(); ++next) out[wanted[next].second].state = SegmentLookup::State::Absent;
+      break;
+    }
+    const std::string_view here(reinterpret_cast<const char*>(data) + 4, layout::kAccountCodeWidth);
+    for (; next < wanted.size() && wanted[next].first < here; ++next)
+      out[wanted[next].second].state = SegmentLookup::State::Absent;
+    if (next < wanted.size() && wanted[next].first == here) {
+      // The first record of an equal key, as a read of the value finds it.
+      for (const std::string& value = wanted[next].first; next < wanted.size() && wanted[next].first == value; ++next) {
+        out[wanted[next].second].state = SegmentLookup::State::Found;
+        out[wanted[next].second].description = record->description;
+      }
+    }
+    if (next == wanted.size() || reads >= budget) break;
+    status = btrv::BtrvGetNext(&slot.block, &data, nullptr, layout::kSegmentKey);
+  }
+  return out;
+}
+
 }  // namespace kovo::requests

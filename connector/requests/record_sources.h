@@ -18,6 +18,8 @@ namespace kovo::requests {
 class FileSource : public specifier::MatchSource {
  public:
   layout::View record() const { return record_; }
+  // The type of the record's account when the source knows it (never for a file).
+  const std::string* account_type() const { return nullptr; }
   int failure() const override { return failure_; }
 
  protected:
@@ -94,5 +96,21 @@ int read_account(data::CompanyContext& c, std::string_view code, layout::Account
 // holds no such value, or the number of the message reported for a failed read.
 inline constexpr int kSegmentAbsent = 1;
 int read_segment_description(data::CompanyContext& c, int segment, std::string_view value, std::string& out);
+
+// What one walk over the segments file tells of a value: nothing (it must be
+// read on its own), that the file holds no such value, or its description.
+struct SegmentLookup {
+  enum class State { Unknown, Absent, Found } state = State::Unknown;
+  std::string description;
+};
+
+// The descriptions of many values of a segment in one walk over its records
+// from the lowest value, instead of a read of each; for values of digits
+// only, whose order and comparison the file's key keeps without regard to
+// case. The walk reads at most about twice as many records as values asked
+// for and stops at anything unusual (a failed read, a short record): the
+// values it did not settle stay Unknown. Values not of digits stay Unknown.
+std::vector<SegmentLookup> read_segment_descriptions(data::CompanyContext& c, int segment,
+                                                     const std::vector<std::string>& values);
 
 }  // namespace kovo::requests

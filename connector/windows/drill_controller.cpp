@@ -27,6 +27,8 @@ constexpr std::size_t kCompanyFieldLimit = 511;
 constexpr std::size_t kChartCompanyLimit = 6;
 constexpr std::size_t kChartTextLimit = 662;
 constexpr char kNoDescription[] = "NA";
+// From this many rows on, descriptions are read in one walk rather than one by one.
+constexpr std::size_t kDescriptionWalkRows = 16;
 constexpr char kBudget[] = "Budget";
 constexpr char kRevisedBudget[] = "Revised Budget";
 
@@ -65,6 +67,30 @@ class NaLabelHeld {
  private:
   Settings& settings_;
   int saved_;
+};
+
+// A row's specifier is the drilled one with the segment pinned to the row's
+// value, so it matches a part of the accounts the total walked -- when the
+// value reads as itself, as digits do. A blank, a wildcard or a separator
+// could read as something else, and letters match without regard to case
+// where a range of the total compares them with it, so such a row is
+// evaluated from the files.
+bool reads_as_itself(std::string_view value) {
+  return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// While an object lives, GL evaluations read the kept balance records.
+class KeptBalancesRead {
+ public:
+  explicit KeptBalancesRead(const requests::BalanceSnapshot* kept) : saved_(requests::gl_hooks().kept_balances) {
+    requests::gl_hooks().kept_balances = kept;
+  }
+  ~KeptBalancesRead() { requests::gl_hooks().kept_balances = saved_; }
+  KeptBalancesRead(const KeptBalancesRead&) = delete;
+  KeptBalancesRead& operator=(const KeptBalancesRead&) = delete;
+
+ private:
+  const requests::BalanceSnapshot* saved_;
 };
 
 std::size_t amount_column(DrillRows::View view) {
@@ -350,8 +376,11 @@ void DrillController::drill_segments(const Query& q, windows::FillWork& fill) {
   segment_values_.clear();
   double total = 0;
   int status = 0;
+  // The walk of the total keeps the balance records it reads, and the rows
+  // are evaluated over that copy instead of seeking each value's records.
+  requests::BalanceSnapshot walked;
   {
-    SegmentCollection collection(segment_values_, fill.check());
+    SegmentCollection collection(segment_values_, fill.check(), &walked);
     status = requests::evaluate_gl({q.account, q.period, q.companies, q.year, settings_.drill_type}, total);
     if (collection.stopped()) return;
   }
@@ -363,10 +392,12 @@ void DrillController::drill_segments(const Query& q, windows::FillWork& fill) {
   }
   total_ = total;
   display_.show_total(rows_.amount_text()(total_));
-  list_segment_rows(q, fill);
+  // A total that failed may have walked only part of the records.
+  list_segment_rows(q, fill, status == 0 && walked.one_account_structure() ? &walked : nullptr);
 }
 
-void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill) {
+void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill,
+                                        const requests::BalanceSnapshot* walked) {
   const std::vector<std::string> values = segment_values_.values(drilled_segment_);
   // Every row is named before any is listed: a specifier too long for its
   // row is refused rather than cut into another account's.
@@ -381,16 +412,28 @@ void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill)
   const std::vector<std::string> ids = company_ids(q.companies);
   const NaLabelHeld na_label(settings_);
   const windows::RowCheck check = fill.check();
+  std::vector<std::optional<std::vector<requests::SegmentLookup>>> walked_descriptions(ids.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
     double balance = 0;
+    const KeptBalancesRead kept(walked && reads_as_itself(values[i]) ? walked : nullptr);
     if (requests::evaluate_gl({specifiers[i], q.period, q.companies, q.year, settings_.drill_type}, balance) != 0) {
       windows::show_pending_failure(services_);
       return;
     }
     std::string description = kNoDescription;
-    for (const std::string& id : ids) {
-      data::CompanyContext* c = data::find_or_open_company(id);
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      data::CompanyContext* c = data::find_or_open_company(ids[k]);
       if (!c || c->status != 0 || data::open_company_file(*c, layout::FileKind::Segments) != 0) continue;
+      // Many rows read their descriptions in one walk of the company's segment values.
+      if (values.size() >= kDescriptionWalkRows && !walked_descriptions[k])
+        walked_descriptions[k] = requests::read_segment_descriptions(*c, drilled_segment_, values);
+      const auto known = walked_descriptions[k] ? (*walked_descriptions[k])[i].state
+                                                : requests::SegmentLookup::State::Unknown;
+      if (known == requests::SegmentLookup::State::Absent) continue;
+      if (known == requests::SegmentLookup::State::Found) {
+        description = (*walked_descriptions[k])[i].description;
+        break;
+      }
       std::string found;
       const int status = requests::read_segment_description(*c, drilled_segment_, values[i], found);
       if (status == 0) {

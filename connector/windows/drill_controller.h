@@ -156,7 +156,7 @@ class DrillController {
   bool explicit_dates();
   std::optional<Query> read_query(const DrillFields& fields);
   void drill_segments(const Query& q, windows::FillWork& fill);
-  void list_segment_rows(const Query& q, windows::FillWork& fill);
+  void list_segment_rows(const Query& q, windows::FillWork& fill, const requests::BalanceSnapshot* walked);
   void list_transactions(const Query& q, const DrillFields& fields, windows::FillWork& fill);
   bool take_transaction(const data::CompanyContext& c, const layout::TransactionRecord& t,
                         const windows::RowCheck& check);

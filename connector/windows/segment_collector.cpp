@@ -43,13 +43,15 @@ bool SegmentValueLists::empty() const {
   return std::all_of(values_.begin(), values_.end(), [](const auto& v) { return v.empty(); });
 }
 
-SegmentCollection::SegmentCollection(SegmentValueLists& lists, windows::RowCheck row)
+SegmentCollection::SegmentCollection(SegmentValueLists& lists, windows::RowCheck row,
+                                     requests::BalanceSnapshot* keep)
     : lists_(lists), row_(std::move(row)), saved_(requests::gl_hooks()), previous_(g_active) {
   g_active = this;
   requests::GlHooks& hooks = requests::gl_hooks();
   hooks.collecting = true;
   hooks.collect_segments = &SegmentCollection::collect;
   hooks.stop_requested = &SegmentCollection::stop_requested;
+  hooks.keep_balances = keep;
 }
 
 SegmentCollection::~SegmentCollection() {

@@ -30,10 +30,11 @@ class SegmentValueLists {
 
 // While an object lives, every account the GL evaluation matches goes to
 // the lists, and each one counts as a row of the fill: when row stops it,
-// the walk ends as if it had run out.
+// the walk ends as if it had run out. Given a snapshot, the balance records
+// walked are kept in it too.
 class SegmentCollection {
  public:
-  SegmentCollection(SegmentValueLists& lists, windows::RowCheck row);
+  SegmentCollection(SegmentValueLists& lists, windows::RowCheck row, requests::BalanceSnapshot* keep = nullptr);
   ~SegmentCollection();
   SegmentCollection(const SegmentCollection&) = delete;
   SegmentCollection& operator=(const SegmentCollection&) = delete;

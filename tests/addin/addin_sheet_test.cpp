@@ -332,19 +332,11 @@ class AddinOnDemoLedger : public AddinInSheet {
     ASSERT_TRUE(ledger_.built()) << ledger_.errors();
     AddinInSheet::SetUp();
     for (const char* f : {"Ledra5.dll", "WBTRV32.DLL"}) folder_->copy(f);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [name, value] : {std::pair<std::string, std::string>{"System", ledger_.system()}, {"Company", "DEMO"}})
-      RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(kovo::testing::store_connector_settings({{"System", ledger_.system()}, {"Company", "DEMO"}}));
   }
   void TearDown() override {
     AddinInSheet::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
+    kovo::testing::forget_connector_settings();
   }
   kovo::testing::DemoLedger ledger_;
 };

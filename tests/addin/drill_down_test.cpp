@@ -75,15 +75,7 @@ class DrillDownFromTheSheet : public ::testing::Test {
     ASSERT_TRUE(ledger_.built()) << ledger_.errors();
     folder_ = std::make_unique<ServerFolder>("drill");
     for (const char* f : {"Ledra5.dll", "WBTRV32.DLL"}) folder_->copy(f);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    const std::string system = ledger_.system();
-    RegSetValueExA(key, "System", 0, REG_SZ, reinterpret_cast<const BYTE*>(system.c_str()),
-                   static_cast<DWORD>(system.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(kovo::testing::store_connector_settings({{"System", ledger_.system()}}));
     WritePrivateProfileStringA("Kovo Server", "Path", (folder_->path().string() + "\\").c_str(),
                                kovo::testing::settings_file().c_str());
     WritePrivateProfileStringA("Kovo Excel", "BuildToolBar", "N", kovo::testing::settings_file().c_str());
@@ -91,7 +83,7 @@ class DrillDownFromTheSheet : public ::testing::Test {
   void TearDown() override {
     EXPECT_TRUE(wait_for([] { return !FindWindowA("KovoMainServerClass", nullptr); }, 20000));
     folder_.reset();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
+    kovo::testing::forget_connector_settings();
   }
   // Runs the report in the sheet host: recalculated, the cell selected, the
   // command run; returns the cell's value as the sheet shows it.

@@ -164,20 +164,12 @@ class ReportWizardOnDemoLedger : public ::testing::Test {
     WritePrivateProfileStringA("Kovo Server", "Path", (folder_->path().string() + "\\").c_str(), settings_file().c_str());
     WritePrivateProfileStringA("Kovo Excel", "BuildToolBar", "N", settings_file().c_str());
     for (const char* f : {"Ledra5.dll", "WBTRV32.DLL"}) folder_->copy(f);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [name, value] : {std::pair<std::string, std::string>{"System", ledger_.system()}, {"Company", "DEMO"}})
-      RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(kovo::testing::store_connector_settings({{"System", ledger_.system()}, {"Company", "DEMO"}}));
   }
   void TearDown() override {
     EXPECT_TRUE(wait_for([] { return FindWindowA("KovoMainServerClass", nullptr) == nullptr; }, 20000));
     folder_.reset();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
+    kovo::testing::forget_connector_settings();
   }
   fs::path file(const std::string& name) const { return folder_->path() / name; }
   std::string quoted(const std::string& name) const { return "\"" + file(name).string() + "\""; }

@@ -31,22 +31,14 @@ class ReportWorkbooks : public ::testing::TestWithParam<const char*> {
     ASSERT_TRUE(ledger_.built()) << ledger_.errors();
     folder_ = std::make_unique<ServerFolder>(std::string("reports-") + GetParam());
     for (const char* f : {"Ledra5.dll", "WBTRV32.DLL"}) folder_->copy(f);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    const std::string system = ledger_.system();
-    RegSetValueExA(key, "System", 0, REG_SZ, reinterpret_cast<const BYTE*>(system.c_str()),
-                   static_cast<DWORD>(system.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(kovo::testing::store_connector_settings({{"System", ledger_.system()}}));
     const std::string settings = kovo::testing::settings_file();
     WritePrivateProfileStringA("Kovo Server", "Path", (folder_->path().string() + "\\").c_str(), settings.c_str());
   }
   void TearDown() override {
     EXPECT_TRUE(kovo::testing::wait_for([] { return !FindWindowA("KovoMainServerClass", nullptr); }, 20000));
     folder_.reset();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
+    kovo::testing::forget_connector_settings();
   }
   kovo::testing::DemoLedger ledger_;
   std::unique_ptr<ServerFolder> folder_;

@@ -15,6 +15,7 @@
 #include "ledger_fixture.h"
 #include "recording_window.h"
 #include "requests/gl_request.h"
+#include "requests/record_sources.h"
 #include "resources/resource_ids.h"
 #include "windows/drill_controller.h"
 #include "windows/trx_fields_controller.h"
@@ -441,6 +442,150 @@ TEST_F(DrillControllerTest, AnotherWindowOpensItOnItsOwnSelection) {
   controller->drill(fields(opened.account, opened.period, opened.company));
   EXPECT_EQ(controller->record_count(), 3u) << "January to May, not the wizard's days of May";
   EXPECT_EQ(display.total, "(1,100.00)");
+}
+
+// Every row of a segment breakdown is the figure a GL request for the
+// row's specifier answers, whatever the breakdown is read from: over two
+// companies, with several periods at once, both kinds of account behind one
+// value, budgets, a value held in one year only, and values of letters.
+std::string figures_company(const std::string& id, int scale) {
+  const auto amount = [scale](int v) { return std::to_string(v * scale); };
+  return two_year_company(id, R"(,
+  "accounts":[{"code":"1000-10","description":"Cash","type":"100"},
+              {"code":"1000-20","description":"Bank","type":"100"},
+              {"code":"4000-10","description":"Sales","type":"400"},
+              {"code":"4000-20","description":"Sales two","type":"400"},
+              {"code":"5000-30","description":"Old costs","type":"500"},
+              {"code":"6000-AB","description":"Lettered","type":"500"}],
+  "balances":[
+    {"account":"1000-10","year":2008,"opening":)" + amount(900) + R"(,"actual":[1,2,3,4,)" + amount(50) + R"(]},
+    {"account":"1000-10","year":2007,"opening":100,"actual":[10,20,30,40,50,60,70,80,90,100,110,)" + amount(7) + R"(]},
+    {"account":"1000-20","year":2008,"actual":[5,5,5,5,5],"budget":[7,7,7,7,7]},
+    {"account":"4000-10","year":2008,"actual":[-100,-200,-300,-400,)" + amount(-5) + R"(],
+     "budget":[-90,-90,-90,-90,-90],"revisedBudget":[-95,-95,-95,-95,-95]},
+    {"account":"4000-10","year":2007,"actual":[-1,-2,-3,-4,-5,-6,-7,-8,-9,-10,-11,-12],"budget":[-3,-3,-3,-3,-3]},
+    {"account":"4000-20","year":2008,"actual":[0,0,0,0,-500],"revisedBudget":[-1,-1,-1,-1,-1]},
+    {"account":"5000-30","year":2007,"actual":[3,3,3,3,)" + amount(3) + R"(,3,3,3,3,3,3,3]},
+    {"account":"6000-AB","year":2008,"actual":[1,1,1,1,)" + amount(11) + R"(]}],
+  "segments":[{"segment":1,"value":"1000","description":"Assets"},
+              {"segment":2,"value":"10","description":"North"}])");
+}
+
+class DrillRowFiguresTest : public kovo::testing::LedgerTest {
+ protected:
+  void SetUp() override {
+    LedgerTest::SetUp();
+    build(description(figures_company("C", 1) + "," + figures_company("D", 3)));
+    Settings& s = settings();
+    s.company = "C";
+    s.drill_company = "C";
+    s.na_label = 1;
+    controller = std::make_unique<DrillController>(
+        s, window, display, [](double v) { return window_amount_text(v, settings(), AmountLocale{}); }, kListCapacity);
+    controller->open();
+  }
+  double figure(const std::string& request) {
+    std::string result;
+    requests::gl_request(request, result, false);
+    char* end = nullptr;
+    const double value = std::strtod(result.c_str(), &end);
+    EXPECT_NE(end, result.c_str()) << request << " answered " << result;
+    return value;
+  }
+
+  RecordingWindow window;
+  RecordingDisplay display;
+  std::unique_ptr<DrillController> controller;
+};
+
+TEST_F(DrillRowFiguresTest, EachRowIsTheGlFigureOfItsSpecifier) {
+  struct Case {
+    const char* account;
+    const char* period;
+    const char* companies;
+    int segment;
+    bool revised;
+  };
+  const Case cases[] = {
+      {"*-*", "This Month", "C", 1, false},
+      {"*-*", "Year to Date,This Month Last Year", "C,D", 1, false},
+      {"*-*", "Year to Date,This Month Last Year", "C,D", 0, false},
+      {"?000-*", "Year to Date Last Year,This Month", "D,C", 0, false},
+      {"*-*", "This Month Budget,Year to Date Budget", "C,D", 1, false},
+      {"*-*", "Year to Date Budget,This Month", "C,D", 1, true},
+      {"1000..5000-10..30", "Year to Date,Year to Date Last Year", "C,D", 1, false},
+      {"^000-^(1,4,5)(10,20,30)", "Year to Date,This Month Last Year", "C,D", 0, false},
+      {"(1000,4000)(*)", "Half Year Last Year,This Month", "C,D", 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.account) + " " + c.period + " " + c.companies);
+    controller->select_drill_by(c.segment);
+    controller->type_changed(c.revised);
+    DrillFields f;
+    f.company = c.companies;
+    f.period = c.period;
+    f.account = c.account;
+    controller->drill(f);
+    const auto& rows = controller->rows().segments();
+    ASSERT_FALSE(rows.empty()) << (window.boxes.empty() ? std::string() : window.boxes.back().text);
+    for (const SegmentRow& row : rows) {
+      const std::string request = row.account + ";" + c.period + ";" + c.companies + ";;" +
+                                  (c.revised ? "Revised Budget" : "Budget");
+      EXPECT_DOUBLE_EQ(row.balance, figure(request)) << row.account;
+    }
+    EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
+  }
+}
+
+// The descriptions of many segment values read in one walk are those a read
+// of each value finds: values held and missing, before the first and past
+// the last of the segment, between another segment's, and values the walk
+// leaves to the reads of each (letters; the rest once its reads run out).
+class SegmentDescriptionsTest : public kovo::testing::LedgerTest {};
+
+TEST_F(SegmentDescriptionsTest, ReadInOneWalkTheyAreThoseOfEachRead) {
+  std::string segments;
+  for (int v = 20; v < 80; v += 2)
+    segments += (segments.empty() ? "" : ",") + std::string(R"({"segment":1,"value":")") + std::to_string(v) +
+                R"(","description":"Dept )" + std::to_string(v) + "\"}";
+  segments += R"(,{"segment":1,"value":"AB","description":"Lettered"},{"segment":2,"value":"25","description":"Other"})";
+  std::string company = two_year_company("E", R"(,"segments":[)" + segments + "]");
+  build(description(company));
+  data::CompanyContext* c = data::find_or_open_company("E");
+  ASSERT_TRUE(c && c->status == 0);
+  ASSERT_EQ(data::open_company_file(*c, layout::FileKind::Segments), 0);
+
+  const auto compare = [&](const std::vector<std::string>& values) -> std::size_t {
+    const std::vector<requests::SegmentLookup> walked = requests::read_segment_descriptions(*c, 0, values);
+    EXPECT_EQ(walked.size(), values.size());
+    if (walked.size() != values.size()) return 0;
+    std::size_t settled = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      std::string one;
+      const int status = requests::read_segment_description(*c, 0, values[i], one);
+      switch (walked[i].state) {
+        case requests::SegmentLookup::State::Found:
+          EXPECT_EQ(status, 0) << values[i];
+          EXPECT_EQ(walked[i].description, one) << values[i];
+          ++settled;
+          break;
+        case requests::SegmentLookup::State::Absent:
+          EXPECT_EQ(status, requests::kSegmentAbsent) << values[i];
+          ++settled;
+          break;
+        case requests::SegmentLookup::State::Unknown: break;
+      }
+    }
+    return settled;
+  };
+  std::vector<std::string> every;  // 10 to 89: held, missing, before and past the segment's values
+  for (int v = 10; v < 90; ++v) every.push_back(std::to_string(v));
+  every.push_back("AB");
+  EXPECT_EQ(compare(every), every.size() - 1) << "all but the letters in one walk";
+  EXPECT_EQ(compare({"35", "30", "21", "31"}), 4u) << "in any order";
+  // Few values spread over many records: the walk stops, the rest is read one by one.
+  std::vector<std::string> sparse = {"20", "78"};
+  EXPECT_LT(compare(sparse), 2u);
 }
 
 TEST(TrxFieldsController, OptionsOfTheDrillDown) {

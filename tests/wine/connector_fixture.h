@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "program_runner.h"
 
@@ -33,6 +35,24 @@ class SettingsLock {
 
 // The registry key of the connector's settings.
 inline constexpr char kSettingsKey[] = "SOFTWARE\\Talvik Systems Corporation\\Kovo\\4.0\\Kovo for LEDRA5";
+
+// Stores the connector's settings afresh: the key emptied, then the values
+// given (name, text). Whether the key could be written.
+inline bool store_connector_settings(std::initializer_list<std::pair<const char*, std::string>> values) {
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  for (const auto& [name, value] : values)
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+  return true;
+}
+
+// Back to the connector's defaults.
+inline void forget_connector_settings() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey); }
 
 // The library loaded into the test process, as the server loads it.
 class ConnectorInProcess : public ::testing::Test {
