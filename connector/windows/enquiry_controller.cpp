@@ -80,7 +80,9 @@ EnquiryChoices EnquiryController::choices_for(data::CompanyContext& company) {
   const windows::EntitiesHook& hook = windows::entities_hook();
   lists::SegmentValueCache& cache = lists::value_cache();
   bool values_read = false;
-  if (!from_entities && count > 0) {
+  // Nobody picks from the lists of a window without a user.
+  const bool lists_wanted = !services_.automation();
+  if (lists_wanted && !from_entities && count > 0) {
     const auto fill = services_.fill(message_string(kMessageReadingAccounts));
     const int status = cache.prepare(company, {true, false}, fill->check());
     values_read = status == 0;
@@ -94,6 +96,7 @@ EnquiryChoices EnquiryController::choices_for(data::CompanyContext& company) {
     }
     box.label = segment_title(names_, i) + ":";
     box.enabled = true;
+    if (!lists_wanted) continue;
     if (from_entities) {
       if (hook.choices) box.items = hook.choices(company, i + 1);
     } else if (values_read) {
