@@ -118,7 +118,11 @@ EnquiryOpening EnquiryController::open() {
   EnquiryOpening opening;
   opening.revised = is_revised_budget(settings_.type);
   opening.company = settings_.company.substr(0, kCompanyLimit);
-  opening.period = parses(settings_.drill_period) ? settings_.drill_period.substr(0, kPeriodLimit) : kDefaultPeriod;
+  // A user sees the month in place of a period that does not parse; a
+  // command without a user keeps the period it gave, so that it fails
+  // rather than leave another period's enquiry on the clipboard.
+  const bool keep_period = parses(settings_.drill_period) || services_.automation();
+  opening.period = keep_period ? settings_.drill_period.substr(0, kPeriodLimit) : kDefaultPeriod;
   data::CompanyContext* company = look_up(opening.company);
   company_loaded_ = company != nullptr;
   if (!company) {
