@@ -146,4 +146,23 @@ TEST_F(EnquiryPasteEndToEnd, ThePastedFormulaGivesTheBalanceTheWindowShowed) {
   client.disconnect();
 }
 
+TEST_F(EnquiryPasteEndToEnd, WithoutATableTheEnquiryIsAskedOnceThenRefused) {
+  // A clipboard without an enquiry: GLPaste asks the connector for one
+  // ([Inquire(NOSHOW=1)]); a fresh enquiry without a chosen account has no
+  // segment rows, which is no valid table, and the paste says so.
+  set_clipboard_text("Cash\t100\r\nSales\t200\r\n");
+  const fs::path saved = folder_->path() / "refused.json";
+  const auto run = kovo::testing::run_sheet_host("\"" + bin_folder() + "kovo-sheet.exe\" --addin \"" + bin_folder() +
+                                                  "Kovo.XLL\" --select A1 --run GLPaste --save \"" + saved.string() +
+                                                  "\"");
+  ASSERT_EQ(run.exit_code, 0u) << run.errors;
+  EXPECT_NE(run.errors.find("box \"GL Enquire Paste\""), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("No valid data in Clipboard!"), std::string::npos) << run.errors;
+  EXPECT_EQ(clipboard_text().rfind("1\r\n2\r\n0\r\nPeriod\t", 0), 0u) << "the enquiry the paste asked for: "
+                                                                       << clipboard_text();
+  std::ifstream in(saved);
+  const nlohmann::json workbook = nlohmann::json::parse(in, nullptr, false);
+  EXPECT_TRUE(workbook["sheets"][0]["cells"].empty()) << "nothing inserted or written: " << workbook.dump();
+}
+
 }  // namespace
