@@ -23,7 +23,7 @@ enum class CommandPrelude {
   ZeroSuppress,          // hides the all-zero rows and columns of a range
   ViewerCopy,            // the product's formulas of the selection become their values
   Migrate,               // the older generation's formulas rewritten
-  EnquiryPaste,          // the account enquiry's figures pasted (still to come)
+  EnquiryPaste,          // the account enquiry on the clipboard pasted as a GL formula
   Close,                 // every procedure unregistered, then the add-in closed
 };
 

@@ -60,7 +60,7 @@ int run_command(std::string_view procedure, const XLOPER* argument) {
     case P::ViewerCopy: return to_viewer(argument);
     case P::Migrate: return migrate(argument);
     case P::ReportWizard: return report_wizard();
-    case P::EnquiryPaste: return 1;  // still to come
+    case P::EnquiryPaste: return enquiry_paste();
     case P::Close: exit_addin(); return 1;
   }
   send(*command, argument);

@@ -16,5 +16,6 @@ int zero_suppress(const XLOPER* argument);
 int to_viewer(const XLOPER* argument);
 int migrate(const XLOPER* argument);
 int report_wizard();
+int enquiry_paste();
 
 }  // namespace kovo::addin::tools

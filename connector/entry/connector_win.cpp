@@ -22,6 +22,8 @@
 #include "resource_ids.h"
 #include "windows/budget_win.h"
 #include "windows/drill_win.h"
+#include "windows/enquiry_win.h"
+#include "windows/wizard_win.h"
 #include "windows/ground_win.h"
 #include "windows/list_command.h"
 #include "windows/lists_win.h"
@@ -203,6 +205,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     windows::install_budget_window();
     windows::install_preload_window();
     windows::install_drill_windows();
+    windows::install_enquiry_window();
+    windows::install_wizard_window();
     windows::install_direct_automation(windows::kSlotSetup, save_settings_for_command);
     on_cleanup(CleanupStage::kRecordManager, stop_record_manager);
   } else if (reason == DLL_PROCESS_DETACH) {

@@ -115,3 +115,42 @@
 #define IDC_TURBO_CLEAR 1417
 #define IDC_TURBO_ADPL 1418
 #define IDC_TURBO_PROGRESS 1419
+
+// The account enquiry window, ACCOUNT_INQUIRE: segment labels and boxes run
+// from their bases, one per segment.
+#define IDC_INQ_COMPANY 2301
+#define IDC_INQ_YEAR 2302
+#define IDC_INQ_PERIOD 2303
+#define IDC_INQ_PERIOD_BUTTON 2304
+#define IDC_INQ_BUDGET 2305
+#define IDC_INQ_REVISED 2306
+#define IDC_INQ_BALANCE 2307
+#define IDC_INQ_BY 2308
+#define IDC_INQ_GET_BALANCE 2309
+#define IDC_INQ_TO_DRILL 2310
+#define IDC_INQ_TO_CHART 2311
+#define IDC_INQ_SEGMENT_LABEL_BASE 2320
+#define IDC_INQ_SEGMENT_BASE 2330
+
+// The period wizard, PERIODW
+#define IDC_PW_ACTUAL 502
+#define IDC_PW_BUDGET 503
+#define IDC_PW_THIS_YEAR 505
+#define IDC_PW_LAST_YEAR 506
+#define IDC_PW_OPENING 508
+#define IDC_PW_ENDING 509
+#define IDC_PW_CHANGE 510
+#define IDC_PW_MONTH 512
+#define IDC_PW_QUARTER 513
+#define IDC_PW_HALF_YEAR 514
+#define IDC_PW_YEAR 515
+#define IDC_PW_RUNNING 516
+#define IDC_PW_PERIOD_BASE 518
+#define IDC_PW_THIS_PERIOD 531
+#define IDC_PW_LAST_PERIOD 532
+#define IDC_PW_ALL_PERIODS 533
+#define IDC_PW_SPECIFIER 535
+#define IDC_PW_TO_CLIPBOARD 537
+#define IDC_PW_TO 540
+#define IDC_PW_FROM 541
+#define IDC_PW_AGO 542

@@ -268,7 +268,7 @@ void ConnectorDialog::open_window(Slot kind, std::any start) { windows::open_win
 
 void ConnectorDialog::close_window(Slot kind) { windows::close_window(kind); }
 
-void ConnectorDialog::send_command(Slot kind, int command, long value) {
+void ConnectorDialog::send_command(Slot kind, int command, std::intptr_t value) {
   windows::send_command(window_of(kind), command, static_cast<LPARAM>(value));
 }
 

@@ -67,7 +67,7 @@ class ConnectorDialog : public WindowServices {
   void hand_back(std::string text) override;
   void open_window(Slot kind, std::any start = {}) override;
   void close_window(Slot kind) override;
-  void send_command(Slot kind, int command, long value = 0) override;
+  void send_command(Slot kind, int command, std::intptr_t value = 0) override;
   void close() override;
   void open_help(int topic) override;
   std::unique_ptr<FillWork> fill(std::string label, int stop_question = 0) override;

@@ -131,7 +131,7 @@ class NoWindow final : public WindowServices {
   void hand_back(std::string) override {}
   void open_window(Slot, std::any) override {}
   void close_window(Slot) override {}
-  void send_command(Slot, int, long) override {}
+  void send_command(Slot, int, std::intptr_t) override {}
   void close() override {}
   void open_help(int) override {}
   std::unique_ptr<FillWork> fill(std::string, int) override {

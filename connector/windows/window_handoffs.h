@@ -13,6 +13,9 @@ struct PeriodWizardStart {
   std::string specifier;
   std::string from, to;
   bool dates_given = false;
+  // The opener's company and year, whose calendar the dates are shown in;
+  // empty: the settings' company and its current year.
+  std::string company, year;
 };
 
 // Commands the period wizard sends the window it reports to. With 540 and

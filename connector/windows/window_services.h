@@ -4,6 +4,7 @@
 #pragma once
 
 #include <any>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,7 +73,7 @@ class WindowServices {
   virtual void close_window(Slot kind) = 0;
   // A command to the open window of a kind (none: nothing happens), taken
   // even while that window fills; value travels with it.
-  virtual void send_command(Slot kind, int command, long value = 0) = 0;
+  virtual void send_command(Slot kind, int command, std::intptr_t value = 0) = 0;
 
   // Closes this window (after a fill under way has stopped).
   virtual void close() = 0;

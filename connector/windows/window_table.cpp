@@ -25,7 +25,7 @@ constexpr WindowKind kKinds[] = {
      {{{IDC_DRILL_DRILL}, {IDC_DRILL_SEND, IDC_DRILL_TO_CHART}, {kQuit}}}},
     {kSlotBudget, "BUDGET", kBudget, IDM_BUDGETS, kBudgetHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},
-    {kSlotPeriodWizard, "PWIZ", kPeriodWizard, IDM_PERIOD_WIZARD, 0, Owner::Opener, Automation::None},
+    {kSlotPeriodWizard, "PERIODW", kPeriodWizard, IDM_PERIOD_WIZARD, 0, Owner::Opener, Automation::None},
     {kSlotSad, "SAD", 0, IDM_FE_FILE, 0, Owner::MainWindow, Automation::None},
     {kSlotEnquiry, "ACCOUNT_INQUIRE", kInquire, IDM_ENQUIRY, 0, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},

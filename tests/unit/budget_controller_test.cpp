@@ -48,7 +48,7 @@ class BudgetWindowStub : public WindowServices {
   void hand_back(std::string text) override { handed_back.push_back(std::move(text)); }
   void open_window(Slot, std::any) override {}
   void close_window(Slot) override {}
-  void send_command(Slot, int, long) override {}
+  void send_command(Slot, int, std::intptr_t) override {}
   void close() override {}
   void open_help(int) override {}
   std::unique_ptr<FillWork> fill(std::string, int) override {

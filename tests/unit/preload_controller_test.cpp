@@ -42,7 +42,7 @@ class RecordingWindow : public WindowServices {
   void hand_back(std::string) override {}
   void open_window(Slot, std::any) override {}
   void close_window(Slot) override {}
-  void send_command(Slot, int, long) override {}
+  void send_command(Slot, int, std::intptr_t) override {}
   void close() override { closed = true; }
   void open_help(int) override {}
   std::unique_ptr<FillWork> fill(std::string label, int) override {

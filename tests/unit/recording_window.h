@@ -6,6 +6,7 @@
 #pragma once
 
 #include <any>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +29,7 @@ class RecordingWindow : public windows::WindowServices {
   struct Command {
     windows::Slot kind;
     int command;
-    long value;
+    std::intptr_t value;
     bool operator==(const Command&) const = default;
   };
   bool automated = false;
@@ -71,7 +72,7 @@ class RecordingWindow : public windows::WindowServices {
     start_values.push_back(std::move(start));
   }
   void close_window(windows::Slot kind) override { closed_windows.push_back(kind); }
-  void send_command(windows::Slot kind, int command, long value) override { commands.push_back({kind, command, value}); }
+  void send_command(windows::Slot kind, int command, std::intptr_t value) override { commands.push_back({kind, command, value}); }
   void close() override { closed = true; }
   void open_help(int topic) override { help_topics.push_back(topic); }
   std::unique_ptr<windows::FillWork> fill(std::string, int) override {
