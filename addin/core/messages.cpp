@@ -12,6 +12,16 @@ constexpr Message kMessages[] = {
 #include "addin/resources/addin_strings.def"
 #undef KOVO_ADDIN_STRING
 };
+
+// A number given twice would show one of its texts where the other is meant
+// (and the resource compiler keeps only one of them).
+constexpr bool numbers_unique() {
+  for (const auto& a : kMessages)
+    for (const auto& b : kMessages)
+      if (&a != &b && a.number == b.number) return false;
+  return true;
+}
+static_assert(numbers_unique(), "an add-in message number is given twice");
 }  // namespace
 
 std::string addin_message(int number) {

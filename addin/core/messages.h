@@ -9,7 +9,7 @@ namespace kovo::addin {
 inline constexpr int kMsgSmallerArea = 6;
 inline constexpr int kMsgViewerQuestion = 7;
 inline constexpr int kMsgWholeSheetSuppress = 8;
-inline constexpr int kMsgSheetProtected = 12;
+inline constexpr int kMsgSheetProtected = 4401;
 inline constexpr int kMsgLaunchFailed = 9;
 inline constexpr int kMsgClientCaption = 10;
 inline constexpr int kMsgDirtyOnly = 11;
