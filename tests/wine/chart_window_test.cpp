@@ -114,4 +114,30 @@ TEST_F(ChartWindow, DrillDownsToChartOpensTheWindowOnItsQuery) {
   click(drill, IDCANCEL);
 }
 
+// The analysis of a recorded calculation (the add-in's Analyze brackets a
+// recalculation with these commands) replaces the clipboard's text.
+TEST_F(ChartWindow, TheAnalysisOfARecordedCalculationGoesToTheClipboard) {
+  call(codes::kSetup, ("NoShow=1" + system()).c_str());
+  set_clipboard_text("marker");
+  call(codes::kStartCalc, "NOSHOW=1");
+  call(codes::kFinishCalc, "NOSHOW=1");
+  EXPECT_EQ(clipboard_text(), "") << "nothing read: an empty clipboard";
+
+  call(codes::kStartCalc, "NOSHOW=1");
+  for (int formula = 0; formula < 3; ++formula) call(codes::kGl, "4000-10;This Month;DEMO");
+  call(codes::kGl, "4000-3?;This Month;DEMO");
+  call(codes::kFinishCalc, "NOSHOW=1");
+  const std::string analysis = clipboard_text();
+  EXPECT_EQ(analysis.rfind("Demo Manufacturing Inc.\t\r\nThe current sheet does not use the following accounts:\r\n"
+                           "\r\nFrom\t'1000-10\tTo\t'2900-10\r\n\r\nFrom\t'4000-20\tTo\t'4000-20\r\n",
+                           0),
+            0u)
+      << analysis;
+  EXPECT_NE(analysis.find("The current sheet uses the following accounts:\r\n\r\n"
+                          "'4000-10\tProduct Sales - Production\t3\r\n"
+                          "'4000-30\tProduct Sales - Administration\t1\r\n"),
+            std::string::npos)
+      << analysis;
+}
+
 }  // namespace
