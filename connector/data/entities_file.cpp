@@ -34,7 +34,7 @@ std::string zero_ended(layout::View bytes) {
 
 void put_text(std::uint8_t* at, std::size_t width, std::string_view text, char pad) {
   std::memset(at, pad, width);
-  std::memcpy(at, text.data(), std::min(text.size(), width));
+  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), width));
 }
 
 void put_segment(std::uint8_t* at, int segment) {
@@ -67,7 +67,7 @@ layout::Bytes name_key(int stored_segment, std::string_view name) {
 
 struct KeyBuffer {
   explicit KeyBuffer(const layout::Bytes& key) {
-    std::memcpy(bytes, key.data(), std::min(key.size(), sizeof bytes));
+    if (!key.empty()) std::memcpy(bytes, key.data(), std::min(key.size(), sizeof bytes));
   }
   unsigned char bytes[btrv::kKeyBufferSize] = {};
 };

@@ -100,7 +100,7 @@ TEST_F(SetupControllerTest, TheCompanyProfile) {
   const std::string text = c.profile("A");
   EXPECT_EQ(window_.clipboard, text);
   EXPECT_EQ(text.substr(0, 16), "Data Directory: ");
-  EXPECT_NE(text.find("A\\\r\n\r\nName: Company A\r\nKovo Setup Company Current Period: 0\r\n"
+  EXPECT_NE(text.find("A\\\r\n\r\nName: Company A\r\nKovo Setup Company Current Period: 5\r\n"
                       "Company Current Period: 5\r\nPeriods Per Year: 12\r\nYear: 2008\r\n"
                       "Account Code Structure: XXXX-XX\r\nMain Segment Number: 1"),
             std::string::npos)
