@@ -155,6 +155,13 @@ demo = build_company("DEMO", "Demo Manufacturing Inc.", "XXXX-XX", ["Account", "
 second = build_company("MFG2", "Demo Components Ltd.", "XXXX-XX-XX", ["Account", "Dept", "Region"], 7, "gl_trx2",
                        [BALANCE_SHEET[0], BALANCE_SHEET[3], BALANCE_SHEET[14], BALANCE_SHEET[21], BALANCE_SHEET[22]],
                        [INCOME[0], INCOME[3], INCOME[6]], DEPARTMENTS[:2], lambda a, d, r: f"{a}-{d}-{r}", ["01", "02"])
+# DEMO's financial entities file: names standing for groups of segment
+# values, and the departments' values with their descriptions.
+demo["entities"] = [
+    {"segment": 1, "entity": "Revenue", "specifier": "4000,4100"},
+    {"segment": 1, "entity": "Cash", "specifier": "1000..1020"},
+    {"segment": 2, "entity": "Overhead", "specifier": "20,30"},
+] + [{"segment": 2, "value": dept, "description": dname} for dept, dname, _ in DEPARTMENTS]
 with open(__file__.rsplit("/", 1)[0] + "/demo.json", "w") as out:
     json.dump({"companyFile": "sm_cmpny.dat", "companies": [demo, second]}, out, indent=1)
     out.write("\n")

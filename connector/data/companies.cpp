@@ -1,5 +1,7 @@
 #include "data/companies.h"
 
+#include "data/entities_file.h"
+
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -255,10 +257,8 @@ bool read_calendar(CompanyContext& c) {
 }
 
 bool entities_file_present(const CompanyContext& c) {
-  const Settings& s = settings();
-  std::string folder = s.fe_file_in_gl_path ? c.data_directory : s.fe_file_path;
-  if (folder.empty()) return false;
-  return file_exists(with_backslash(folder) + c.id + ".sad");
+  const std::string path = entities::file_path(c, settings());
+  return !path.empty() && file_exists(path);
 }
 
 void open_company(CompanyContext& c) {
@@ -416,6 +416,12 @@ void refresh_entities_flags() {
 
 std::size_t company_count() { return g_companies.size(); }
 
+std::vector<CompanyContext*> loaded_companies() {
+  std::vector<CompanyContext*> out;
+  for (auto& c : g_companies) out.push_back(c.get());
+  return out;
+}
+
 Slot slot_of(FileKind kind) {
   switch (kind) {
     case FileKind::Accounts: return Slot::Accounts;
@@ -431,6 +437,8 @@ void close_company_file(CompanyContext& c, FileKind kind) {
   const Slot slot = slot_of(kind);
   if (slot != Slot::Count) close_slot(c, slot);
 }
+
+void close_entities_file(CompanyContext& c) { close_slot(c, Slot::Entities); }
 
 int open_company_file(CompanyContext& c, FileKind kind, int mode) {
   const Slot slot = slot_of(kind);

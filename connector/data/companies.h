@@ -61,10 +61,19 @@ struct YearEntry {
   bool budget_transactions = false;
 };
 
+struct UsedAccount {
+  std::string code;
+  int count = 0;
+  std::uint64_t last_request = 0;  // the request that counted it last
+};
+
 struct CompanyContext {
   int status = 0;
   std::string status_detail;  // what the failure's message names (the id when empty)
-  std::vector<std::string> touched_accounts;
+  // The accounts that requests read while a sheet's calculation is
+  // recorded, in order of first use (codes as stored), with the number of
+  // requests that read each.
+  std::vector<UsedAccount> used_accounts;
   std::string id;
   std::string name;
   std::string data_directory;  // ends with a backslash
@@ -129,6 +138,8 @@ void close_all_companies();
 void purge_failed_companies();
 void refresh_entities_flags();
 std::size_t company_count();
+// Every loaded company, in the list's order.
+std::vector<CompanyContext*> loaded_companies();
 
 // The file of a kind for the company, opened into its slot (read-only by
 // default) with the name-choice rules of each kind. 0 or a failure.
@@ -137,6 +148,8 @@ Slot slot_of(layout::FileKind kind);
 // Closes the file of a kind when its slot is open; the next
 // open_company_file opens it afresh.
 void close_company_file(CompanyContext& company, layout::FileKind kind);
+// Its financial entities file, when open.
+void close_entities_file(CompanyContext& company);
 
 // 8 when one of the probe files opens for the company, 7 otherwise; kept as
 // the data version of the connector.

@@ -21,6 +21,12 @@
 #include "requests/install.h"
 #include "resource_ids.h"
 #include "windows/budget_win.h"
+#include "windows/chart_win.h"
+#include "windows/dialog_win.h"
+#include "windows/sheet_analysis.h"
+#include "data/entities_file.h"
+#include "windows/setup_win.h"
+#include "windows/entities_win.h"
 #include "windows/drill_win.h"
 #include "windows/enquiry_win.h"
 #include "windows/wizard_win.h"
@@ -111,6 +117,20 @@ int window_command(int code, std::string_view arguments, std::string& answer) {
   return status;
 }
 
+// FINISH_CALC: the analysis of the recorded calculation replaces what the
+// clipboard held; a calculation that read nothing leaves it empty.
+void finish_calculation() {
+  const std::string text = analysis::finish_analysis();
+  if (!text.empty()) {
+    windows::put_clipboard_text(text, connector_main_window());
+    return;
+  }
+  if (OpenClipboard(connector_main_window())) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+}
+
 void deferred_initialisation() {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(g.module, path, MAX_PATH);
@@ -118,6 +138,7 @@ void deferred_initialisation() {
     std::string folder(path, length);
     folder.resize(folder.find_last_of('\\') == std::string::npos ? 0 : folder.find_last_of('\\'));
     if (!folder.empty()) SetCurrentDirectoryA(folder.c_str());
+    entities::set_connector_folder(folder);
   }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -196,13 +217,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g.module = instance;
     set_string_source(load_resource_string);
-    set_connector_host({window_command, version_answer_text, nullptr});
+    set_connector_host({window_command, version_answer_text, finish_calculation});
     install_settings_store();
     data::install_companies();
     requests::install_requests();
     lists::install_lists();
+    entities::install_entities();
     windows::install_lists_window();
     windows::install_budget_window();
+    windows::install_chart_window();
+    windows::install_setup_window();
+    windows::install_entities_windows();
     windows::install_preload_window();
     windows::install_drill_windows();
     windows::install_enquiry_window();

@@ -57,6 +57,7 @@ std::string format_message(int number, std::string_view detail) {
 }
 
 std::string box_text(int number, std::string_view detail) {
+  if (number < 0) return std::string(detail);
   std::string text;
   if (number >= 0) text = message_string(number);
   if (!detail.empty()) {

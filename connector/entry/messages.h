@@ -44,7 +44,8 @@ std::string_view pending_detail();
 std::string format_message(int number, std::string_view detail);
 
 // The text a message box shows: the string of the number (when the number is
-// 0 or more), then " - " and the detail when one is given.
+// 0 or more), then " - " and the detail when one is given; a negative
+// number shows the detail alone.
 std::string box_text(int number, std::string_view detail);
 
 }  // namespace kovo

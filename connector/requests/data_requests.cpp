@@ -5,6 +5,7 @@
 #include "data/btrieve.h"
 #include "data/btrieve_ops.h"
 #include "data/companies.h"
+#include "data/entities_file.h"
 #include "entry/messages.h"
 #include "entry/request_text.h"
 #include "entry/settings.h"
@@ -33,7 +34,7 @@ std::string trimmed(std::string_view s) { return std::string(specifier::trim_rig
 int first_account(data::CompanyContext& c, const std::string& specifier, layout::AccountRecord& out) {
   if (const int status = data::open_company_file(c, layout::FileKind::Accounts); status != 0) return status;
   std::vector<std::string> list;
-  if (specifier::expand_specifier(specifier, c.structure.segment_count, list) != 0) return 1;
+  if (specifier::expand_specifier(specifier, c.structure.segment_count, list, entities::lookup_for(c)) != 0) return 1;
   AccountSource source(c);
   specifier::WalkOptions options;
   options.by_year = false;
@@ -181,7 +182,7 @@ int sdesc_request(std::string_view arguments, std::string& result) {
   std::string account_text = f[0];
   if (account_text.find_first_of("(^") != std::string::npos) {
     std::vector<std::string> list;
-    if (specifier::expand_specifier(account_text, c->structure.segment_count, list) != 0) return failure_answer(result), 1;
+    if (specifier::expand_specifier(account_text, c->structure.segment_count, list, entities::lookup_for(*c)) != 0) return failure_answer(result), 1;
     std::string year_text = settings().setup_year;
     const int year = year_text.empty() || year_text == "0" ? c->current_year_number() : std::atoi(year_text.c_str());
     BalanceSource source(*c);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "data/company_stack.h"
+#include "data/entities_file.h"
 #include "entry/dispatch.h"
 #include "entry/messages.h"
 #include "entry/request_text.h"
@@ -36,23 +37,45 @@ BalanceFigures figures_of(layout::View record, specifier::AccountKind kind, bool
   return f;
 }
 
+// Each request that reads an account counts once for it, however many
+// passes and companies it takes.
+std::uint64_t g_request_serial = 0;
+
 void note_touched(data::CompanyContext& c, std::string_view code) {
-  auto& list = c.touched_accounts;
-  if (std::find(list.begin(), list.end(), code) == list.end()) list.emplace_back(code);
+  auto& list = c.used_accounts;
+  auto found = std::find_if(list.begin(), list.end(),
+                            [&](const data::UsedAccount& a) { return specifier::equal_folded(a.code, code); });
+  if (found == list.end()) {
+    list.push_back({std::string(code), 0, 0});
+    found = list.end() - 1;
+  }
+  if (found->last_request == g_request_serial) return;
+  found->last_request = g_request_serial;
+  ++found->count;
 }
 
 // The simple specifiers of the request's account specifier for the company,
 // or null after a syntax error. A sheet asks for the same specifier over and
 // over: the last expansion is kept.
-const std::vector<std::string>* expanded_accounts(const data::CompanyContext& c, const GlRequest& request) {
+// Entity names translate per company and per state of its entities file.
+const std::vector<std::string>* expanded_accounts(data::CompanyContext& c, const GlRequest& request) {
   static std::string expanded_text;
   static int expanded_segments = -1;
+  static std::string expanded_company;
+  static std::uint64_t expanded_generation = 0;
   static std::vector<std::string> expanded;
-  if (expanded_segments != c.structure.segment_count || expanded_text != request.account_spec) {
+  const bool by_company = c.has_entities_file;
+  const std::string company = by_company ? c.id : std::string();
+  if (expanded_segments != c.structure.segment_count || expanded_text != request.account_spec ||
+      expanded_company != company || (by_company && expanded_generation != entities::generation())) {
     expanded_segments = -1;
-    if (specifier::expand_specifier(request.account_spec, c.structure.segment_count, expanded) != 0) return nullptr;
+    if (specifier::expand_specifier(request.account_spec, c.structure.segment_count, expanded,
+                                    entities::lookup_for(c)) != 0)
+      return nullptr;
     expanded_text = request.account_spec;
     expanded_segments = c.structure.segment_count;
+    expanded_company = company;
+    expanded_generation = entities::generation();
   }
   return &expanded;
 }
@@ -246,6 +269,7 @@ int evaluate_company(double& value, std::string_view company_id, GlRequest& requ
 }
 
 int evaluate_gl(const GlQuery& query, double& value) {
+  ++g_request_serial;
   value = 0;
   const Settings& s = settings();
   const bool blank_period = query.period.find_first_not_of(" \t") == std::string::npos;
@@ -287,6 +311,7 @@ int evaluate_gl(const GlQuery& query, double& value) {
 }
 
 int gl_request(std::string_view arguments, std::string& result, bool negate) {
+  ++g_request_serial;
   const Settings& s = settings();
   RequestFields fields;
   int status = split_arguments(arguments, 1, 6, fields);

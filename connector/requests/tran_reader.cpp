@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/entities_file.h"
 #include "requests/gl_request.h"
 #include "requests/record_sources.h"
 #include "specifier/account_walk.h"
@@ -48,7 +49,7 @@ int build_tran_filters(TranKind kind, const TranFilterFields& fields, int data_v
 int read_transactions(data::CompanyContext& c, data::Slot slot, const TranQuery& q, const TransactionSink& sink,
                       bool& matched) {
   std::vector<std::string> list;
-  if (specifier::expand_specifier(q.account_spec, c.structure.segment_count, list) != 0) return 1;
+  if (specifier::expand_specifier(q.account_spec, c.structure.segment_count, list, entities::lookup_for(c)) != 0) return 1;
   if (const int status = check_request_work(list.size(), q.companies, 1); status != 0) return status;
   TransactionSource source(c, slot);
   specifier::WalkOptions options;

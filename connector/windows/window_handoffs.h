@@ -40,6 +40,18 @@ struct DrillStart {
   std::string type;  // "Budget" or "Revised Budget"; empty keeps the last drill's
 };
 
+// The chart window opened by another window on a selection of its own (the
+// account enquiry's To Chart): it becomes the chart settings the window
+// opens with. Without one the window opens on the chart settings as they
+// stand (the drill-down's To Chart writes them before opening it).
+struct ChartStart {
+  std::string account, period, year, company;
+  std::string type;  // "Budget" or "Revised Budget"
+};
+
+// Commands the chart window takes from other windows.
+inline constexpr int kChartMatchCount = 1031;  // the count (value) in "Account Match Count:"
+
 // Commands the drill-down window takes from other windows.
 inline constexpr int kDrillRecordCount = 1075;        // the count (value) in "Record Count:"
 inline constexpr int kDrillSegmentColumns = 1084;     // rebuild the list's columns for the segment view

@@ -225,9 +225,12 @@ TEST_F(RequestsTest, HooksOfTheEvaluation) {
   EXPECT_EQ(gl("4000-?0;This Month,Last Month;A"), "-99");  // (-50 - 5) + (-40 - 4)
   ask(12, "");
   auto* a = data::find_or_open_company("A");
-  EXPECT_EQ(a->touched_accounts, (std::vector<std::string>{"400010", "400020"}));
+  ASSERT_EQ(a->used_accounts.size(), 2u);
+  EXPECT_EQ(a->used_accounts[0].code, "400010");
+  EXPECT_EQ(a->used_accounts[1].code, "400020");
+  EXPECT_EQ(a->used_accounts[0].count, 1) << "one request, however many periods";
   gl("1000-10;This Month;A");  // no calculation running: nothing more is noted
-  EXPECT_EQ(a->touched_accounts.size(), 2u);
+  EXPECT_EQ(a->used_accounts.size(), 2u);
 
   auto& hooks = requests::gl_hooks();
   hooks.collecting = true;

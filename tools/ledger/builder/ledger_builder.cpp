@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "data/entities_file.h"
 #include "data/layouts.h"
 #include "recman/file_spec.h"
 
@@ -152,6 +153,10 @@ struct Company {
   std::vector<layout::BalanceRecord> balances;
   std::vector<layout::TransactionRecord> current, history;
   std::vector<layout::SegmentRecord> segments;
+  // The company's financial entities file, written into its data directory
+  // when the description gives one.
+  bool has_entities = false;
+  std::vector<entities::Record> entities;
 };
 
 std::vector<int> structure_widths(const std::string& structure, const std::string& where) {
@@ -216,7 +221,7 @@ Company read_company(const json& c, std::size_t index, const std::string& system
   only_members(c, at, {"id", "name", "dataDirectory", "accountStructure", "segmentNames", "currentYear",
                        "currentPeriod", "mainSegment", "dataVersion", "transactionFiles", "accountsFile",
                        "balancesFile", "calendarIn", "calendar", "accounts", "balances", "transactions",
-                       "segments"});
+                       "segments", "entities"});
   Company co;
   co.master.id = text(c, "id", at, 6);
   if (!valid_id(co.master.id))
@@ -391,6 +396,34 @@ Company read_company(const json& c, std::size_t index, const std::string& system
       co.segments.push_back(r);
     }
   }
+  if (c.contains("entities")) {
+    const json& list = c.at("entities");
+    if (!list.is_array()) refuse(where, "member \"entities\" must be a list");
+    co.has_entities = true;
+    std::set<std::pair<int, std::string>> names;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::string w = where + ", entities[" + std::to_string(i) + "]";
+      const json& e = list[i];
+      const int segment =
+          static_cast<int>(integer(e, "segment", w, 1, static_cast<long long>(co.widths.size())));
+      if (e.contains("entity")) {
+        only_members(e, w, {"segment", "entity", "specifier"});
+        const std::string name = text(e, "entity", w, entities::kNameLimit);
+        const std::string spec = text(e, "specifier", w, entities::kSpecifierLimit);
+        if (name.empty() || spec.empty()) refuse(w, "an entity needs a name and a specifier");
+        std::string folded = name;
+        for (char& ch : folded) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        if (!names.emplace(segment, folded).second) refuse(w, "entity " + name + " is given twice");
+        co.entities.push_back(entities::entity_record(segment, name, spec));
+      } else {
+        only_members(e, w, {"segment", "value", "description"});
+        const std::string value = text(e, "value", w, static_cast<std::size_t>(co.widths[segment - 1]));
+        if (value.empty()) refuse(w, "member \"value\" must not be empty");
+        co.entities.push_back(entities::value_record(segment, value, text(e, "description", w, entities::kNameLimit,
+                                                                            std::string())));
+      }
+    }
+  }
   return co;
 }
 
@@ -470,6 +503,11 @@ void write_company(Writer& w, const Company& co, const std::string& system_dir) 
   w.write_file(data + co.transaction_base + ".dat", layout::transaction_spec(v3), encoded(co.current, encode_tx));
   w.write_file(data + co.transaction_base + "h.dat", layout::transaction_spec(v3), encoded(co.history, encode_tx));
   w.write_file(data + "gl_seg.dat", layout::segment_spec(), encoded(co.segments, layout::encode_segment));
+  if (co.has_entities)
+    w.write_file(data + co.master.id + ".sad", entities::file_spec(), encoded(co.entities, [](const entities::Record& r) {
+                   const entities::RecordBytes bytes = entities::encode(r);
+                   return layout::Bytes(bytes.begin(), bytes.end());
+                 }));
   if (co.data_version == 8)
     w.write_file(company_folder + "gl_cfg135.dat", layout::version_probe_spec(), {layout::encode_version_probe()});
   else
