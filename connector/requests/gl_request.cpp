@@ -220,8 +220,10 @@ int evaluate_company_in(double& value, std::string_view company_id, GlRequest& r
     specifier::AccountKind kind = specifier::AccountKind::Other;
     const GlHooks& hooks = gl_hooks();
     // the cache answers a descriptor when it holds every year the descriptor
-    // needs; a collection needs every matched account, which only a walk delivers
-    if (!hooks.collecting && hooks.balance_cache && hooks.balance_cache(*c, request, period, table, kind)) {
+    // needs; a collection needs every matched account, which only a walk
+    // delivers, and so does a recorded calculation, which counts them
+    if (!hooks.collecting && !calculation_in_progress() && hooks.balance_cache &&
+        hooks.balance_cache(*c, request, period, table, kind)) {
       const specifier::Valued v = specifier::evaluate(period, calendar, kind, table);
       if (const int* failure = std::get_if<int>(&v)) return *failure;
       value += std::get<double>(v);

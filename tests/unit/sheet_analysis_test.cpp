@@ -9,6 +9,7 @@
 #include "entry/dispatch.h"
 #include "entry/messages.h"
 #include "ledger_fixture.h"
+#include "requests/install.h"
 #include "windows/sheet_analysis.h"
 
 using namespace kovo;
@@ -21,6 +22,7 @@ class SheetAnalysisTest : public kovo::testing::LedgerTest {
  protected:
   void SetUp() override {
     LedgerTest::SetUp();
+    requests::install_requests();
     build(description(two_year_company("A", R"(,
       "accounts":[{"code":"1000-10","description":"Cash                ","type":"100"},
                   {"code":"1100-10","description":"Receivables","type":"110"},
