@@ -8,6 +8,7 @@
 #include "data/btrieve_ops.h"
 #include "entry/messages.h"
 #include "entry/request_text.h"
+#include "specifier/text_util.h"
 
 namespace kovo::data {
 namespace {
@@ -18,12 +19,6 @@ constexpr std::string_view kNoWriteAccess = "Can't open balances file for read/w
 double whole_cents(double amount) { return std::round(amount * 100.0) / 100.0; }
 
 bool fits_ledger(double amount) { return std::isfinite(amount) && std::fabs(amount) <= layout::kMaxPackedAmount; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 layout::AmountSet set_of(BudgetKind kind) {
   return kind == BudgetKind::Revised ? layout::AmountSet::Revised : layout::AmountSet::Budget;
@@ -52,8 +47,8 @@ double ledger_amount(double sheet_value, const Settings& s) {
 }
 
 std::optional<std::string> exact_account_code(std::string_view account, const specifier::AccountStructure& structure) {
-  account = trimmed(account);
-  if (!account.empty() && account.front() == '\'') account = trimmed(account.substr(1));
+  account = specifier::trim_blanks(account);
+  if (!account.empty() && account.front() == '\'') account = specifier::trim_blanks(account.substr(1));
   if (account.find_first_of("*?.,") != std::string_view::npos) return std::nullopt;
   const int separators = std::max(structure.segment_count - 1, 0);
   if (account.size() > static_cast<std::size_t>(structure.code_length() + separators)) return std::nullopt;

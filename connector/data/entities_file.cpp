@@ -138,7 +138,7 @@ recman::FileSpec file_spec() {
   return spec;
 }
 
-std::vector<std::uint8_t> create_specification() { return recman::encode_file_spec(file_spec(), 0); }
+std::vector<std::uint8_t> create_layout_bytes() { return recman::encode_file_spec(file_spec(), 0); }
 
 std::string list_entry(const Record& r) { return r.text_a + "; " + r.text_b; }
 
@@ -159,12 +159,12 @@ int EntitiesFile::open(const std::string& path) {
 
 int EntitiesFile::create(const std::string& path) {
   close();
-  std::vector<std::uint8_t> spec = create_specification();
-  std::uint16_t length = static_cast<std::uint16_t>(spec.size());
+  std::vector<std::uint8_t> layout_bytes = create_layout_bytes();
+  std::uint16_t length = static_cast<std::uint16_t>(layout_bytes.size());
   layout::Bytes name(path.begin(), path.end());
   KeyBuffer key(name);
   key.bytes[std::min(path.size(), sizeof key.bytes - 1)] = 0;
-  const int status = btrv::BtrvCall(recman::kCreate, block_, spec.data(), &length, key.bytes, 0);
+  const int status = btrv::BtrvCall(recman::kCreate, block_, layout_bytes.data(), &length, key.bytes, 0);
   if (status != 0) return status;
   return open(path);
 }

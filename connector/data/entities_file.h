@@ -77,9 +77,10 @@ std::optional<Record> decode(layout::View bytes);
 Record value_record(int segment, std::string_view value, std::string_view description);
 Record entity_record(int segment, std::string_view name, std::string_view specifier);
 
-// The file's create specification: record length, page size, three keys.
+// The layout the file is created with: record length, page size, three keys,
+// and that layout as the bytes of the create call.
 recman::FileSpec file_spec();
-std::vector<std::uint8_t> create_specification();
+std::vector<std::uint8_t> create_layout_bytes();
 
 // A value as a list entry "value; description".
 std::string list_entry(const Record& r);

@@ -19,12 +19,6 @@ int days_in_month(int month, int year) {
   return month == 2 && year % 4 == 0 ? 29 : kDays[month - 1];
 }
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 int fail(int message, std::string_view detail) {
   report(message, detail);
   return message;
@@ -49,7 +43,7 @@ CalendarDate date_from_serial(long serial) {
 
 int parse_request_date(std::string_view text, CalendarDate& out) {
   out = {};
-  const std::string_view date = trim(text);
+  const std::string_view date = specifier::trim_blanks(text);
   if (!date.empty() && std::all_of(date.begin(), date.end(), is_digit)) {
     if (date.size() > 7) return fail(kInvalidYear, date);
     const long serial = std::stol(std::string(date));
@@ -113,7 +107,7 @@ std::vector<std::string> value_list(std::string_view field) {
 
 int currency_parts(std::string_view field, CurrencyParts& out) {
   out = {};
-  const std::string_view text = trim(field);
+  const std::string_view text = specifier::trim_blanks(field);
   if (text.empty()) return 0;
   if (text.front() == '(') {
     std::string parts[2];

@@ -17,12 +17,6 @@ namespace {
 
 namespace pf = specifier::period_flags;
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 int month_period(int month, const specifier::PeriodCalendar& calendar) {
   const int periods = std::min(calendar.periods_per_year, specifier::kMaxPeriodsPerYear);
   for (int i = 0; i < periods; ++i)
@@ -104,7 +98,7 @@ int write_figure(const RequestFields& fields, const Settings& s) {
   if (!code) return fail(data::kMessageInvalidAccount, fields[1]);
 
   data::BalanceWriter writer(*target.company);
-  switch (writer.write(*code, target.year, target.kind, amounts, trimmed(fields[1]))) {
+  switch (writer.write(*code, target.year, target.kind, amounts, specifier::trim_blanks(fields[1]))) {
     case data::BalanceWriter::Outcome::Written:
       balances_changed(target.company->id);
       return 0;
@@ -139,7 +133,7 @@ int single_period_of(const specifier::PeriodDescriptor& d, const specifier::Peri
 }
 
 std::optional<double> wgl_value(std::string_view text) {
-  text = trimmed(text);
+  text = specifier::trim_blanks(text);
   if (text.empty() || text.size() > 64) return std::nullopt;
   const std::string copy(text);
   char* end = nullptr;

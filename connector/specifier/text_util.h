@@ -37,4 +37,12 @@ inline std::string_view trim_right(std::string_view s, char blank = ' ') {
   return s;
 }
 
+// A field or cell as typed, without the spaces and tabs around it.
+inline std::string_view trim_blanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+inline std::string trimmed(std::string_view s) { return std::string(trim_blanks(s)); }
+
 }  // namespace kovo::specifier

@@ -12,6 +12,7 @@
 #include "specifier/account_code.h"
 #include "specifier/account_walk.h"
 #include "specifier/period.h"
+#include "specifier/text_util.h"
 
 namespace kovo::chart {
 namespace {
@@ -29,12 +30,7 @@ constexpr char kBufferFull[] = "Too many accounts found for the copy buffer. ";
 // A box whose whole text is its detail.
 constexpr int kNoNumber = -1;
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 // The chart works on one company: text after a comma is ignored.
 std::string chart_company(std::string_view field) {

@@ -1,18 +1,14 @@
 #include "windows/chart_text.h"
 
 #include <utility>
+#include "specifier/text_util.h"
 
 namespace kovo::chart {
 namespace {
 
 constexpr char kEndOfLine[] = "\r\n";
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 std::string joined(const std::vector<std::string>& cells) {
   std::string line;

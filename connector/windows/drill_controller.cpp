@@ -12,6 +12,7 @@
 #include "specifier/account_code.h"
 #include "specifier/period.h"
 #include "windows/window_handoffs.h"
+#include "specifier/text_util.h"
 
 namespace kovo::drill {
 namespace {
@@ -32,12 +33,7 @@ constexpr std::size_t kDescriptionWalkRows = 16;
 constexpr char kBudget[] = "Budget";
 constexpr char kRevisedBudget[] = "Revised Budget";
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 // The company ids of a company specifier, in the order written.
 std::vector<std::string> company_ids(std::string_view companies) {

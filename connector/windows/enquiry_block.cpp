@@ -1,14 +1,10 @@
 #include "windows/enquiry_block.h"
+#include "specifier/text_util.h"
 
 namespace kovo::enquiry {
 namespace {
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 void row(std::string& out, std::string_view label, std::string_view value) {
   out.append(label).append("\t").append(value).append("\r\n");

@@ -11,6 +11,7 @@
 #include "windows/list_catalog.h"
 #include "windows/list_command.h"
 #include "windows/window_handoffs.h"
+#include "specifier/text_util.h"
 
 namespace kovo::enquiry {
 namespace {
@@ -28,12 +29,7 @@ constexpr std::size_t kPeriodLimit = 512;
 constexpr std::size_t kChartCompanyLimit = 6;
 constexpr std::size_t kChartTextLimit = 662;
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 bool parses(std::string_view period) {
   specifier::PeriodList periods;

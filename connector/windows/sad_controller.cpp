@@ -4,6 +4,7 @@
 #include "entry/messages.h"
 #include "windows/list_command.h"
 #include "windows/segment_values.h"
+#include "specifier/text_util.h"
 
 namespace kovo::entities {
 namespace {
@@ -16,12 +17,7 @@ constexpr int kMessageLocationNote = 2169;
 constexpr char kDeletingRecord[] = "Deleting Record";
 constexpr std::size_t kMaxSegments = 10;
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "entry/messages.h"
 #include "windows/list_command.h"
 #include "windows/segment_values.h"
+#include "specifier/text_util.h"
 
 namespace kovo::setup {
 namespace {
@@ -23,12 +24,7 @@ constexpr char kRevisedBudget[] = "Revised Budget";
 // A box whose whole text is its detail.
 constexpr int kNoNumber = -1;
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 // The data directory as the settings keep it, without a closing backslash.
 std::string directory_text(std::string_view directory) {

@@ -7,6 +7,7 @@
 #include "requests/tran_args.h"
 #include "specifier/calendar.h"
 #include "specifier/period.h"
+#include "specifier/text_util.h"
 
 namespace kovo::wizard {
 namespace {
@@ -14,12 +15,7 @@ namespace {
 constexpr char kStartSpecifier[] = "Month";
 constexpr std::size_t kDateFieldLimit = 260;
 
-std::string trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+using specifier::trimmed;
 
 std::string shown(const layout::Date& d) { return date_text(d.day, d.month, d.year); }
 
