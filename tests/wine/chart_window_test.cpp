@@ -7,7 +7,7 @@
 #include <string>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
@@ -24,18 +24,8 @@ namespace codes = kovo::codes;
 
 constexpr char kCaption[] = "Kovo Chart [CYMA]";
 
-class ChartWindow : public ConnectorInProcess {
+class ChartWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-  }
-  std::string system() const { return ",System=" + ledger_.system(); }
   void click(HWND window, int control) { SendMessageA(GetDlgItem(window, control), BM_CLICK, 0, 0); }
   std::string text_of(HWND window, int control) {
     char text[700] = {};
@@ -43,7 +33,6 @@ class ChartWindow : public ConnectorInProcess {
     return text;
   }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(ChartWindow, TheCommandWithoutAUserCopiesTwoPeriodColumns) {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "nested_call.h"
 #include "entry/command_codes.h"
@@ -24,24 +24,13 @@ namespace codes = kovo::codes;
 
 namespace {
 
-class ConnectorWindows : public kovo::testing::ConnectorInProcess {
+class ConnectorWindows : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-  }
-  std::string system() const { return ",System=" + ledger_.system(); }
   HWND open_lists(const std::string& parameters) {
     call(codes::kList, (parameters + system()).c_str());
     pump();
     return FindWindowA("#32770", "Lists [CYMA]");
   }
-  DemoLedger ledger_;
 };
 
 TEST_F(ConnectorWindows, AutomatedWindowsAndCommandsWithoutAWindowSucceed) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "nested_call.h"
@@ -61,17 +61,8 @@ double column_total(const std::vector<std::string>& lines, std::size_t first, st
   return total;
 }
 
-class DrillWindow : public kovo::testing::ConnectorInProcess {
+class DrillWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // start from the defaults
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // the window's Quit wrote them
-  }
   std::string drill(const std::string& parameters, int* status = nullptr) {
     return call(codes::kDrillDown, (parameters + ",System=" + ledger_.system()).c_str(), status);
   }
@@ -115,7 +106,6 @@ class DrillWindow : public kovo::testing::ConnectorInProcess {
     SendMessageA(header, WM_LBUTTONUP, 0, at);
   }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(DrillWindow, WithoutAUserTheRowsOnTheClipboardTotalTheFigure) {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
@@ -25,17 +25,8 @@ namespace {
 constexpr char kEnquiry[] = "Accounts [CYMA]";
 constexpr char kWizard[] = "Period Wizard";
 
-class EnquiryWindow : public kovo::testing::ConnectorInProcess {
+class EnquiryWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-  }
   std::string command(int code, const std::string& parameters, int* status = nullptr) {
     return call(code, (parameters + ",System=" + ledger_.system()).c_str(), status);
   }
@@ -50,7 +41,6 @@ class EnquiryWindow : public kovo::testing::ConnectorInProcess {
     return buffer;
   }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(EnquiryWindow, WithoutAUserTheTableIsOnTheClipboard) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
@@ -24,17 +24,8 @@ constexpr int kSegments = IDC_LIST_SEGMENTS, kCompanies = IDC_LIST_COMPANIES, kB
 constexpr int kAccounts = IDC_LIST_ACCOUNTS, kSegmentBox = IDC_LIST_SEGMENT, kWhere = IDC_LIST_WHERE;
 constexpr int kIs = IDC_LIST_IS, kTranspose = IDC_LIST_TRANSPOSE;
 
-class ListsWindow : public ConnectorInProcess {
+class ListsWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // start from the defaults
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);  // the windows' Quit wrote them
-  }
   std::string list(const std::string& parameters) {
     return call(codes::kList, (parameters + ",System=" + ledger_.system()).c_str());
   }
@@ -61,7 +52,6 @@ class ListsWindow : public ConnectorInProcess {
     pump();
   }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
@@ -54,20 +54,13 @@ std::string read_setting(const std::string& name) {
   return value;
 }
 
-class PreloadWindow : public ConnectorInProcess {
+class PreloadWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    ConnectorInProcess::SetUp();
+    ConnectorOnDemoLedger::SetUp();
     // requests carry no "System": the ledger is the setting's
     call(codes::kSetup, ("NoShow=1" + system()).c_str());
   }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-  }
-  std::string system() const { return ",System=" + ledger_.system(); }
   std::string gl(const std::string& args) { return call(codes::kGl, args.c_str()); }
   HWND open_window(const std::string& parameters) {
     call(codes::kDataPreload, (parameters + system()).c_str());
@@ -83,7 +76,6 @@ class PreloadWindow : public ConnectorInProcess {
   }
   void click(HWND window, int control) { SendMessageA(GetDlgItem(window, control), BM_CLICK, 0, 0); }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(PreloadWindow, TheCommandWithoutAUserPreloadsAndAnswersTheSameFigures) {

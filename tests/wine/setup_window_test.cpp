@@ -7,7 +7,7 @@
 #include <string>
 
 #include "box_watcher.h"
-#include "connector_fixture.h"
+#include "connector_on_demo.h"
 #include "demo_ledger.h"
 #include "entry/command_codes.h"
 #include "resources/resource_ids.h"
@@ -23,17 +23,8 @@ namespace codes = kovo::codes;
 
 constexpr char kCaption[] = "Kovo Setup [CYMA]";
 
-class SetupWindow : public ConnectorInProcess {
+class SetupWindow : public kovo::testing::ConnectorOnDemoLedger {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ledger_.built()) << ledger_.errors();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-    ConnectorInProcess::SetUp();
-  }
-  void TearDown() override {
-    ConnectorInProcess::TearDown();
-    RegDeleteKeyA(HKEY_CURRENT_USER, kovo::testing::kSettingsKey);
-  }
   HWND open_setup() {
     call(codes::kSetup, ("Company=DEMO,System=" + ledger_.system()).c_str());
     pump();
@@ -54,7 +45,6 @@ class SetupWindow : public ConnectorInProcess {
     return text;
   }
 
-  DemoLedger ledger_;
 };
 
 TEST_F(SetupWindow, ChoicesActAtOnceOkKeepsThemCancelDropsThem) {
