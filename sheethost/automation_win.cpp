@@ -397,6 +397,23 @@ class Object final : public IDispatch {
   std::atomic<ULONG> references_{1};
 };
 
+// Whether the table holds an active object of the application's class: the
+// item moniker "!{class id}" that RegisterActiveObject registers under.
+bool already_running() {
+  wchar_t name[64] = L"";
+  if (StringFromGUID2(kApplicationClass, name, 64) == 0) return false;
+  IRunningObjectTable* table = nullptr;
+  if (FAILED(GetRunningObjectTable(0, &table)) || !table) return false;
+  IMoniker* moniker = nullptr;
+  bool running = false;
+  if (SUCCEEDED(CreateItemMoniker(L"!", name, &moniker)) && moniker) {
+    running = table->IsRunning(moniker) == S_OK;
+    moniker->Release();
+  }
+  table->Release();
+  return running;
+}
+
 }  // namespace
 
 AutomationServer::AutomationServer(CApi& api, XllHost& addins) : context_(std::make_shared<Context>()) {
@@ -404,6 +421,14 @@ AutomationServer::AutomationServer(CApi& api, XllHost& addins) : context_(std::m
   context_->addins = &addins;
   auto* application = new Object(context_, Kind::Application);
   application_ = static_cast<IDispatch*>(application);
+  // The application that registered first stays the running one, as
+  // Windows' table answers; Wine's would answer a process its own
+  // registration instead, so a second host leaves the table alone. Asked
+  // of the table alone (not of the other object, which may be busy).
+  if (already_running()) {
+    api.trace("automation: another application object is running; this one is not registered");
+    return;
+  }
   DWORD cookie = 0;
   const HRESULT hr = RegisterActiveObject(static_cast<IUnknown*>(application), kApplicationClass, ACTIVEOBJECT_STRONG,
                                           &cookie);

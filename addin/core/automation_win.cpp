@@ -205,10 +205,12 @@ bool is_this_instance(IDispatch* application) {
 
 // The application that loaded the add-in. When another instance answers,
 // the user is asked (once per loading) to close the others, and the
-// application is looked for once more.
+// application is looked for once more. No running application at all is
+// no other instance: the reading just fails.
 Dispatch this_application() {
   for (int attempt = 0; attempt < 2; ++attempt) {
     Dispatch application = running_application();
+    if (!application) return {};
     if (is_this_instance(application.get())) return application;
     if (attempt == 0 && !g_other_instances_told) {
       g_other_instances_told = true;
