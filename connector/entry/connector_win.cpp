@@ -160,8 +160,12 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
     case WM_CREATE: {
       UpdateWindow(window);
       PostMessageA(window, WM_KOVO_DEFERRED_INIT, 0, 0);
+      // Only this window's own messages: the deferred initialisation runs
+      // now. Other windows' messages wait for the server's loop; among
+      // them are requests of other clients, which would otherwise reach a
+      // connector still loading and be answered busy.
       MSG queued;
-      while (PeekMessageA(&queued, nullptr, 0, 0, PM_REMOVE)) {
+      while (PeekMessageA(&queued, window, 0, 0, PM_REMOVE)) {
         TranslateMessage(&queued);
         DispatchMessageA(&queued);
       }

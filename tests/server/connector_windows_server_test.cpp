@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "demo_ledger.h"
 #include "resources/resource_ids.h"
@@ -152,3 +153,41 @@ TEST(ServerBusy, ARequestDuringAConnectorCallIsAnsweredBusy) {
 }
 
 }  // namespace
+
+// The first request loads the connector, and making its main window takes
+// the messages already queued. Requests other clients sent meanwhile must
+// wait for the load and get their figures, never the busy answer: only the
+// connector's own window is served while it starts.
+TEST_F(ConnectorWindowsInServer, RequestsSentWhileTheConnectorLoadsGetTheirFigures) {
+  const SettingsLock lock;
+  ASSERT_TRUE(store_connector_settings({{"System", ledger_.system()}}));
+  ASSERT_TRUE(folder_.start());
+  constexpr int kClients = 4;
+  constexpr char kRequest[] = "GL;6100-30;Quarter 1;DEMO";
+  // A connect asks every top-level window and waits for its answer, so a
+  // client waiting for the others keeps taking its messages.
+  std::atomic<int> connected{0}, done{0};
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // released at once for all
+  std::vector<std::string> answers(kClients);
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kClients; ++i)
+    clients.emplace_back([&, i] {
+      Client client;
+      const bool ok = client.connect("Kovo", "LEDRA5");
+      ++connected;
+      while (MsgWaitForMultipleObjects(1, &go, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      }
+      answers[i] = !ok ? "<no conversation: " + client.last_error_name() + ">"
+                       : client.request_text(kRequest, 60000).value_or("<no answer: " + client.last_error_name() + ">");
+      ++done;
+    });
+  EXPECT_TRUE(wait_for([&] { return connected == kClients; }, 60000));
+  SetEvent(go);  // every client sends at once, before the connector is loaded
+  EXPECT_TRUE(wait_for([&] { return done == kClients; }, 90000));
+  for (auto& thread : clients) thread.join();
+  CloseHandle(go);
+  for (int i = 0; i < kClients; ++i) EXPECT_EQ(answers[i], "12790.43\r\n") << "client " << i;
+  EXPECT_TRUE(folder_.watcher().boxes().empty());
+}
