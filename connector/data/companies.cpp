@@ -565,6 +565,22 @@ std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string
 
 const std::vector<std::string>& known_cyma_companies() { return g_cyma_companies; }
 
+std::vector<std::string> company_ids(const std::vector<std::string>& lines) {
+  std::vector<std::string> ids;
+  ids.reserve(lines.size());
+  for (const auto& line : lines) ids.push_back(line.substr(0, line.find('\t')));
+  return ids;
+}
+
+std::vector<std::string> year_choices(const CompanyContext& company) {
+  std::vector<int> years;
+  for (const auto& entry : company.years) years.push_back(entry.year);
+  std::sort(years.rbegin(), years.rend());
+  std::vector<std::string> texts;
+  for (const int year : years) texts.push_back(std::to_string(year));
+  return texts;
+}
+
 void install_companies() {
   btrv::set_free_one_file_handle(&free_one_file_handle);
   lifecycle_hooks().build_company_list = [] { g_cyma_companies = cyma_company_list(); };

@@ -171,6 +171,10 @@ std::vector<std::string> cyma_company_list(void (*failure_box)(const std::string
 // The list as read at the connector's initialisation, for the company
 // choices of its windows.
 const std::vector<std::string>& known_cyma_companies();
+// The ids of such a list's lines (the text before the tab).
+std::vector<std::string> company_ids(const std::vector<std::string>& lines);
+// A company's fiscal years as the windows offer them, newest first.
+std::vector<std::string> year_choices(const CompanyContext& company);
 
 // Paths: the system directory with a trailing backslash, and whether a file
 // exists (Windows paths also work natively).

@@ -20,6 +20,7 @@
 #include "entry/settings.h"
 #include "requests/install.h"
 #include "resource_ids.h"
+#include "windows/about_win.h"
 #include "windows/budget_win.h"
 #include "windows/chart_win.h"
 #include "windows/dialog_win.h"
@@ -236,6 +237,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     windows::install_drill_windows();
     windows::install_enquiry_window();
     windows::install_wizard_window();
+    windows::install_about_window();
     windows::install_direct_automation(windows::kSlotSetup, save_settings_for_command);
     on_cleanup(CleanupStage::kRecordManager, stop_record_manager);
   } else if (reason == DLL_PROCESS_DETACH) {

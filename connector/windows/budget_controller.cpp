@@ -26,20 +26,8 @@ std::string field(std::string_view text, std::size_t limit) {
 }
 
 std::vector<std::string> company_ids() {
-  std::vector<std::string> lines = data::known_cyma_companies();
-  if (lines.empty()) lines = data::cyma_company_list();
-  std::vector<std::string> ids;
-  for (const auto& line : lines) ids.push_back(line.substr(0, line.find('\t')));
-  return ids;
-}
-
-std::vector<std::string> years_of(const data::CompanyContext& company) {
-  std::vector<int> years;
-  for (const auto& entry : company.years) years.push_back(entry.year);
-  std::sort(years.rbegin(), years.rend());
-  std::vector<std::string> out;
-  for (const int y : years) out.push_back(std::to_string(y));
-  return out;
+  const std::vector<std::string>& known = data::known_cyma_companies();
+  return data::company_ids(known.empty() ? data::cyma_company_list() : known);
 }
 
 // The company of a window field; a failure is pending when it cannot be used.
@@ -64,7 +52,7 @@ BudgetView BudgetController::open() {
     windows::show_pending_failure(services_);
     return view;
   }
-  view.years = years_of(*company);
+  view.years = data::year_choices(*company);
   // The year written when the setting names none: shown, so that the user
   // sees which year a Write changes.
   if (view.year.empty() || view.year == "0") view.year = company->current_year;
@@ -79,7 +67,7 @@ std::optional<std::vector<std::string>> BudgetController::company_changed(std::s
     return std::nullopt;
   }
   settings_.budget_company = id;
-  return years_of(*company);
+  return data::year_choices(*company);
 }
 
 bool BudgetController::choose(int control) {

@@ -36,7 +36,7 @@ constexpr char kRevisedBudget[] = "Revised Budget";
 using specifier::trimmed;
 
 // The company ids of a company specifier, in the order written.
-std::vector<std::string> company_ids(std::string_view companies) {
+std::vector<std::string> specified_companies(std::string_view companies) {
   std::vector<std::string> ids;
   std::string id;
   for (const char c : companies) {
@@ -140,7 +140,7 @@ FilterGroup DrillController::filter_group() const {
 bool DrillController::unposted_enabled() const { return kind() != DrillKind::Segment; }
 
 data::CompanyContext* DrillController::look_up(std::string_view companies, bool show_failure) {
-  const std::vector<std::string> ids = company_ids(companies);
+  const std::vector<std::string> ids = specified_companies(companies);
   if (ids.empty()) {
     if (show_failure) services_.box(BoxKind::Error, kNoSuchCompany, companies);
     return nullptr;
@@ -167,7 +167,7 @@ DrillChoices DrillController::choices_for(data::CompanyContext& company) {
   DrillChoices choices;
   for (const auto& entry : entries_) choices.drill_by.push_back(entry.label);
   choices.selected = settings_.drill_segment = valid_drill_by(settings_.drill_segment, entries_.size());
-  for (const std::string& line : data::known_cyma_companies()) choices.companies.push_back(line.substr(0, line.find('\t')));
+  choices.companies = data::company_ids(data::known_cyma_companies());
   for (const data::YearEntry& year : company.years) choices.years.push_back(std::to_string(year.year));
   choices.filters = filter_group();
   choices.unposted_enabled = unposted_enabled();
@@ -284,7 +284,7 @@ bool DrillController::explicit_dates() {
 bool DrillController::recompute_dates(const DrillFields* fields) {
   if (settings_.drill_date_range) return explicit_dates();
   const std::string companies = fields ? fields->company : settings_.drill_company;
-  const std::vector<std::string> ids = company_ids(companies);
+  const std::vector<std::string> ids = specified_companies(companies);
   data::CompanyContext* company = ids.empty() ? nullptr : data::find_or_open_company(ids.front());
   if (!company || company->status != 0) return false;
   const std::string year = fields ? fields->year : settings_.drill_year;
@@ -405,7 +405,7 @@ void DrillController::list_segment_rows(const Query& q, windows::FillWork& fill,
       return;
     }
   }
-  const std::vector<std::string> ids = company_ids(q.companies);
+  const std::vector<std::string> ids = specified_companies(q.companies);
   const NaLabelHeld na_label(settings_);
   const windows::RowCheck check = fill.check();
   std::vector<std::optional<std::vector<requests::SegmentLookup>>> walked_descriptions(ids.size());
@@ -466,7 +466,7 @@ void DrillController::list_transactions(const Query& q, const DrillFields& field
   query.from = dates_->from;
   query.to = dates_->to;
   query.include_unposted = settings_.include_unposted != 0;
-  const std::vector<std::string> ids = company_ids(q.companies);
+  const std::vector<std::string> ids = specified_companies(q.companies);
   query.companies = ids.size();
   requests::TranFilterFields filter_fields;
   requests::TranKind tran_kind = requests::TranKind::General;
@@ -698,7 +698,7 @@ void DrillController::options_changed(bool transaction_view_only) {
 }
 
 void DrillController::to_chart(const DrillFields& fields) {
-  const std::vector<std::string> ids = company_ids(fields.company);
+  const std::vector<std::string> ids = specified_companies(fields.company);
   settings_.chart_year = trimmed(fields.year.substr(0, kYearFieldLimit));
   settings_.chart_type = is_revised_budget(settings_.drill_type) ? kRevisedBudget : kBudget;
   settings_.chart_period = fields.period.substr(0, kChartTextLimit);

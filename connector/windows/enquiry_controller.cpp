@@ -68,7 +68,7 @@ EnquiryChoices EnquiryController::choices_for(data::CompanyContext& company) {
   names_ = lists::segment_names(company);
   const int count = static_cast<int>(names_.size());
   EnquiryChoices choices;
-  for (const std::string& line : data::known_cyma_companies()) choices.companies.push_back(line.substr(0, line.find('\t')));
+  choices.companies = data::company_ids(data::known_cyma_companies());
   for (const data::YearEntry& year : company.years) choices.years.push_back(std::to_string(year.year));
   choices.year = company.current_year;
 

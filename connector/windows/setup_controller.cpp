@@ -40,20 +40,6 @@ bool same_directory(std::string_view a, std::string_view b) {
          });
 }
 
-std::vector<std::string> company_ids(const std::vector<std::string>& lines) {
-  std::vector<std::string> ids;
-  for (const auto& line : lines) ids.push_back(line.substr(0, line.find('\t')));
-  return ids;
-}
-
-std::vector<std::string> years_of(const data::CompanyContext& company) {
-  std::vector<int> years;
-  for (const auto& entry : company.years) years.push_back(entry.year);
-  std::sort(years.rbegin(), years.rend());
-  std::vector<std::string> out;
-  for (const int y : years) out.push_back(std::to_string(y));
-  return out;
-}
 
 // Loading a company fills an "Off" period override with the company's own
 // period; the window edits the setting itself, so "Off" stays "Off".
@@ -93,7 +79,7 @@ SetupView SetupController::open() {
   if (settings_.type.empty()) settings_.type = kBudget;
   SetupView view;
   view.system = settings_.system;
-  view.companies = company_ids(data::cyma_company_list());
+  view.companies = data::company_ids(data::cyma_company_list());
   view.company = settings_.company;
   view.year = settings_.setup_year;
   view.period_index = period_index(settings_.current_period);
@@ -110,7 +96,7 @@ SetupView SetupController::open() {
     return view;
   }
   data::probe_data_version(*company);
-  view.years = years_of(*company);
+  view.years = data::year_choices(*company);
   return view;
 }
 
@@ -121,7 +107,7 @@ std::optional<std::vector<std::string>> SetupController::directory_changed(std::
   // Nothing read from the other directory may answer for this one.
   lists::value_cache().release();
   data::close_all_companies();
-  return company_ids(data::cyma_company_list());
+  return data::company_ids(data::cyma_company_list());
 }
 
 std::optional<std::vector<std::string>> SetupController::company_changed(std::string_view code) {
@@ -133,7 +119,7 @@ std::optional<std::vector<std::string>> SetupController::company_changed(std::st
   }
   settings_.company = id;
   data::probe_data_version(*company);
-  return years_of(*company);
+  return data::year_choices(*company);
 }
 
 void SetupController::choose(SetupChoice choice, int value) {

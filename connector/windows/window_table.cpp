@@ -14,25 +14,30 @@ constexpr int kListsHelpTopic = 15;
 constexpr int kDrillHelpTopic = 15;
 constexpr int kBudgetHelpTopic = 15;
 constexpr int kSetupHelpTopic = 2;
+constexpr int kChartHelpTopic = 20;
+constexpr int kEnquiryHelpTopic = 21;
+constexpr int kPeriodWizardHelpTopic = 22;
+constexpr int kEntitiesHelpTopic = 23;
+constexpr int kPreloadHelpTopic = 24;
 
 constexpr WindowKind kKinds[] = {
     {kSlotSetup, "SETUP", kSetup, IDM_SETUP, kSetupHelpTopic, Owner::MainWindow, Automation::Direct},
-    {kSlotFeSetup, "FESETUP", 0, 0, 0, Owner::MainWindow, Automation::None},
+    {kSlotFeSetup, "FESETUP", 0, 0, kEntitiesHelpTopic, Owner::MainWindow, Automation::None},
     {kSlotAbout, "ABOUT", 0, IDM_ABOUT, 0, Owner::MainWindow, Automation::None},
-    {kSlotChartCopy, "CHARTCOPY", kChart, IDM_CHART, 0, Owner::MainWindow, Automation::Presses,
+    {kSlotChartCopy, "CHARTCOPY", kChart, IDM_CHART, kChartHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},
     {kSlotDrill, "DRILL_LV", kDrillDown, IDM_DRILLDOWN, kDrillHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{IDC_DRILL_DRILL}, {IDC_DRILL_SEND, IDC_DRILL_TO_CHART}, {kQuit}}}},
     {kSlotBudget, "BUDGET", kBudget, IDM_BUDGETS, kBudgetHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},
-    {kSlotPeriodWizard, "PERIODW", kPeriodWizard, IDM_PERIOD_WIZARD, 0, Owner::Opener, Automation::None},
-    {kSlotSad, "SAD", 0, IDM_FE_FILE, 0, Owner::MainWindow, Automation::None},
-    {kSlotEnquiry, "ACCOUNT_INQUIRE", kInquire, IDM_ENQUIRY, 0, Owner::MainWindow, Automation::Presses,
+    {kSlotPeriodWizard, "PERIODW", kPeriodWizard, IDM_PERIOD_WIZARD, kPeriodWizardHelpTopic, Owner::Opener, Automation::None},
+    {kSlotSad, "SAD", 0, IDM_FE_FILE, kEntitiesHelpTopic, Owner::MainWindow, Automation::None},
+    {kSlotEnquiry, "ACCOUNT_INQUIRE", kInquire, IDM_ENQUIRY, kEnquiryHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},
-    {kSlotCompany, "COMPANY", 0, IDM_COMPANY, 0, Owner::MainWindow, Automation::None},
+    {kSlotCompany, "COMPANY", 0, IDM_COMPANY, kSetupHelpTopic, Owner::MainWindow, Automation::None},
     {kSlotFurther, nullptr, 0, 0, 0, Owner::MainWindow, Automation::None},
     {kSlotTrxFields, "TRXFIELDS", 0, 0, kDrillHelpTopic, Owner::Opener, Automation::None},
-    {kSlotTurbo, "TURBO", kDataPreload, IDM_PRELOAD, 0, Owner::Opener, Automation::Direct},
+    {kSlotTurbo, "TURBO", kDataPreload, IDM_PRELOAD, kPreloadHelpTopic, Owner::Opener, Automation::Direct},
     {kSlotList, "DLIST_DIALOG", kList, IDM_LISTS, kListsHelpTopic, Owner::MainWindow, Automation::Presses,
      {{{kOk}, {kQuit}}}},
 };

@@ -3,6 +3,10 @@
 // clean-up list and the busy state.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -132,6 +136,47 @@ TEST(WindowTable, AutomationSequencesAndTheDrillsAlternative) {
   EXPECT_EQ(kind_for_menu(IDM_PERIOD_WIZARD)->owner, Owner::Opener);
   EXPECT_EQ(kind_for_menu(IDM_LISTS)->slot, kSlotList);
   EXPECT_EQ(kind_for_menu(IDM_QUIT), nullptr);
+}
+
+// HTML Help finds a context only through the help project's map: every Help
+// button and the main window's help must name a context mapped there to a
+// page the help file holds.
+TEST(WindowTable, EveryHelpTopicOpensAPageOfTheHelpFile) {
+  const std::filesystem::path folder = std::filesystem::path(KOVO_SOURCE_ROOT) / "docs" / "help";
+  std::ifstream project(folder / "Ledra5.hhp");
+  ASSERT_TRUE(project) << folder;
+  std::string section, line;
+  std::map<std::string, int> contexts;
+  std::map<std::string, std::string> pages;
+  std::set<std::string> files;
+  while (std::getline(project, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      section = line;
+      continue;
+    }
+    if (section == "[FILES]") files.insert(line);
+    if (section == "[ALIAS]") pages[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    if (section == "[MAP]") {
+      char name[64] = {};
+      int context = 0;
+      ASSERT_EQ(std::sscanf(line.c_str(), "#define %63s %d", name, &context), 2) << line;
+      contexts[name] = context;
+    }
+  }
+  std::map<int, std::string> page_of;
+  for (const auto& [name, context] : contexts) {
+    ASSERT_TRUE(pages.count(name)) << name << " has no page";
+    EXPECT_TRUE(page_of.emplace(context, pages[name]).second) << "context " << context << " mapped twice";
+    EXPECT_TRUE(files.count(pages[name])) << pages[name] << " is not compiled in";
+    EXPECT_TRUE(std::filesystem::exists(folder / pages[name])) << pages[name];
+  }
+  std::set<int> topics{1};  // the main window's help and the opening topic
+  for (const WindowKind& kind : window_kinds())
+    if (kind.name && kind.help_topic != 0) topics.insert(kind.help_topic);
+  EXPECT_GE(topics.size(), 8u);
+  for (const int topic : topics) EXPECT_TRUE(page_of.count(topic)) << "context " << topic << " is not mapped";
 }
 
 std::vector<std::string> g_ran;

@@ -53,6 +53,29 @@ TEST_F(ConnectorWindows, AutomatedWindowsAndCommandsWithoutAWindowSucceed) {
   EXPECT_TRUE(IsWindowVisible(main_window()));
 }
 
+// The main window's About shows what the library's version resource says:
+// the same version the version request answers.
+TEST_F(ConnectorWindows, AboutShowsTheLibrarysVersionEntriesAndOkClosesIt) {
+  ASSERT_TRUE(main_window());
+  PostMessageA(main_window(), WM_COMMAND, IDM_ABOUT, 0);
+  pump();
+  HWND about = FindWindowA("#32770", "About Kovo for Cyma IV");
+  ASSERT_TRUE(about && IsWindowVisible(about));
+  char text[256] = {};
+  GetDlgItemTextA(about, IDC_ABOUT_PRODUCT, text, sizeof text);
+  EXPECT_STREQ(text, "Kovo for Cyma IV");
+  GetDlgItemTextA(about, IDC_ABOUT_VERSION, text, sizeof text);
+  const std::string version = text;
+  ASSERT_EQ(version.rfind("Version ", 0), 0u) << version;
+  EXPECT_EQ(call(codes::kVersion, ""), "Kovo " + version + " for Cyma IV\r\n");
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(about, IDC_ABOUT_SPECIAL_BUILD))) << "a release has no special build";
+  GetDlgItemTextA(about, IDC_ABOUT_LEGAL, text, sizeof text);
+  EXPECT_EQ(std::string(text).rfind("Copyright", 0), 0u) << text;
+  SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+  pump();
+  EXPECT_FALSE(IsWindow(about));
+}
+
 TEST_F(ConnectorWindows, AFillTakesStopAndOtherWindowsCommandsButNotTheUsersButtons) {
   call(codes::kList, ("NoShow=1,NoClipboard=1,List=RESET" + system()).c_str());
   HWND window = open_lists("Company=DEMO,Selected List=0,List Segment Segment=Dept,List Segment Where=Account,"
