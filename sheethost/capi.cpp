@@ -84,7 +84,7 @@ const std::vector<CApi::Impl::Entry>& CApi::Impl::table() {
   using I = Impl;
   static const std::vector<Entry> entries = {
       // special functions
-      {xlCoerce, "xlCoerce", Access::Any, false, &I::coerce},
+      {xlCoerce, "xlCoerce", Access::Any, false, &I::coerce_for_addin},
       {xlSet, "xlSet", Access::Command, true, &I::set},
       {xlSheetId, "xlSheetId", Access::Any, false, &I::sheet_id},
       {xlSheetNm, "xlSheetNm", Access::Any, false, &I::sheet_name},
@@ -226,6 +226,8 @@ void CApi::after_change() {
   Calculator& calc = a.calculator();
   if (a.calc_mode == CalcMode::Automatic && !calc.calculating() && calc.needs_recalculation()) calc.recalculate();
 }
+
+void CApi::refuse_direct_read(const std::string& book) { impl_->refused_books.push_back(book); }
 
 bool CApi::read_value(const Oper& ref, Oper& out, bool& uncalculated) {
   uncalculated = false;

@@ -111,6 +111,11 @@ class CApi {
   // The value of a single cell, or of a reference, for a function argument
   // (P/Q types and coercions); uncalculated is reported.
   bool read_value(const Oper& ref, Oper& out, bool& uncalculated);
+  // From now on, xlCoerce of a calculated reference into the workbook of
+  // this name (whenever it is open) fails with xlretFailed, as a
+  // spreadsheet fails that cannot read such a reference directly; the host
+  // itself (function arguments, automation) still reads it.
+  void refuse_direct_read(const std::string& book);
 
  private:
   struct Impl;

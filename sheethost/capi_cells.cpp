@@ -51,6 +51,20 @@ int CApi::Impl::coerce(const Args& a, Oper& r) {
   return xlretSuccess;
 }
 
+int CApi::Impl::coerce_for_addin(const Args& a, Oper& r) {
+  const int code = coerce(a, r);
+  if (code != xlretSuccess || refused_books.empty() || !a.at(0).is_reference()) return code;
+  const Sheet* sheet = sheet_of(a.at(0));
+  if (!sheet) return code;
+  for (const std::string& book : refused_books)
+    if (same_text_no_case(book, sheet->book().name())) {
+      trace("xlCoerce: direct reading of " + Application::full_name(*sheet) + " is refused");
+      r = Oper();
+      return xlretFailed;
+    }
+  return code;
+}
+
 // One of the accepted types, trying the value's own type first, then
 // number, text, logical, integer, error.
 std::optional<Oper> CApi::Impl::convert(const Oper& in, int mask) {

@@ -60,6 +60,8 @@ struct CApi::Impl {
   std::vector<CallerInfo> callers;
   bool tracing = false;
   std::vector<std::pair<std::string, Oper>> dll_names;
+  // Workbooks whose cells add-ins cannot read with xlCoerce (--refuse-direct-read).
+  std::vector<std::string> refused_books;
 
   struct ClipSource {
     bool active = false;
@@ -226,6 +228,9 @@ struct CApi::Impl {
   // ------------------------------------------------ cells and selection
   // (capi_cells.cpp)
   int coerce(const Args& a, Oper& r);
+  // xlCoerce as add-ins call it: coerce, except that a calculated reference
+  // into a workbook whose direct reading is refused fails.
+  int coerce_for_addin(const Args& a, Oper& r);
   std::optional<Oper> convert(const Oper& in, int mask);
   int set(const Args& a, Oper& r);
   int active_cell(const Args&, Oper& r);

@@ -2,13 +2,16 @@
 // calculates, saves, exports and prints workbooks as the command line says,
 // in the order it says.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <iostream>
+#include <optional>
 
+#include "sheethost/automation_win.h"
 #include "sheethost/host_services_win.h"
 #include "sheethost/host_window_win.h"
 #include "sheethost/session.h"
@@ -61,13 +64,21 @@ int main() {
   app.calculator().set_function_host(&host);
   Session session(api, host, std::cout, std::cerr);
   window.attach(api, session);
+  // The application's automation object, in the running-object table while
+  // the host runs; its calls arrive through this thread's messages.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  api.set_tracing(line.trace);
+  std::optional<AutomationServer> automation;
+  if (SUCCEEDED(com)) automation.emplace(api, host);
   services.on_status([&window](const std::string&) { window.refresh(); });
   int status = session.run(line);
   if (status == 0 && line.window) {
     if (!app.active_book()) app.new_workbook();
     window.show();
   }
+  automation.reset();
   host.close_all();
+  if (SUCCEEDED(com)) CoUninitialize();
   std::cout.flush();
   return status;
 }

@@ -24,7 +24,7 @@ constexpr OptionInfo kOptions[] = {
     {"--select", Action::Kind::Select, true},      {"--run", Action::Kind::Run, true},
     {"--calc", Action::Kind::Calc, false},         {"--save", Action::Kind::Save, true},
     {"--export", Action::Kind::Export, true},      {"--print", Action::Kind::Print, false},
-    {"--menus", Action::Kind::Menus, false},
+    {"--menus", Action::Kind::Menus, false},       {"--refuse-direct-read", Action::Kind::RefuseDirectRead, true},
 };
 
 std::string command_list(Registry& registry) {
@@ -43,7 +43,7 @@ std::string usage_text() {
          "                  [--save BOOK.json | BOOK.xlsx | OUT.csv]\n"
          "                  [--export OUT.csv] [--print] [--trace]\n"
          "       further options: --import (as --open), --install-addin XLL, --remove-addin XLL, --menus,\n"
-         "       --window, --help\n"
+         "       --window, --help, --refuse-direct-read BOOK (add-ins' xlCoerce of its cells fails)\n"
          "Files are read and written as their extension says: " + file_kinds_text() + ".\n"
          "Options are carried out in the order given; the first failure ends the run with status 1.\n";
 }
@@ -221,6 +221,7 @@ std::optional<std::string> Session::perform(const Action& action) {
       return std::nullopt;
     }
     case Action::Kind::Menus: out_ << api_.menus().listing(); return std::nullopt;
+    case Action::Kind::RefuseDirectRead: api_.refuse_direct_read(action.argument); return std::nullopt;
   }
   return std::nullopt;
 }

@@ -13,7 +13,7 @@
 namespace kovo::sheet {
 
 struct Action {
-  enum class Kind { Addin, InstallAddin, RemoveAddin, Open, Import, Sheet, Select, Run, Calc, Save, Export, Print, Menus };
+  enum class Kind { Addin, InstallAddin, RemoveAddin, Open, Import, Sheet, Select, Run, Calc, Save, Export, Print, Menus, RefuseDirectRead };
   Kind kind;
   std::string argument;
 };

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <cctype>
 #include <cwchar>
 
 #include "sheethost/xll_call_win.h"
@@ -556,6 +557,42 @@ Value XllHost::call(std::string_view name, std::vector<Arg>& args, Sheet& sheet,
     api_.trace("call " + function + " in " + Application::full_name(sheet) + "!" + area_r1c1(Area::cell(owner)) +
                " = " + value_to_text(result));
   return result;
+}
+
+bool XllHost::call_procedure(const std::string& module, const std::string& procedure, const std::string& type_text,
+                             Value& result, std::string& error) {
+  const std::string path = resolve_module(module);
+  Module* found = path.empty() ? nullptr : find_module(path);
+  if (!found) {
+    error = module + " is not an open add-in";
+    return false;
+  }
+  std::string letters = type_text;
+  for (char& c : letters) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const auto type = parse_type_text(letters, error);
+  if (!type) return false;
+  if (!type->args.empty()) {
+    error = "CALL of a procedure that takes arguments is not offered (" + type_text + ")";
+    return false;
+  }
+  Registration reg;
+  reg.module = found->path;
+  reg.procedure = procedure;
+  reg.type_text = letters;
+  reg.type = *type;
+  reg.function_text = procedure;
+  reg.address = reinterpret_cast<void*>(GetProcAddress(found->handle, procedure.c_str()));
+  if (!reg.address) {
+    error = file_part(found->path) + " exports no procedure " + procedure;
+    return false;
+  }
+  CallerInfo caller;
+  caller.kind = CallerKind::Command;
+  caller.module = found->path;
+  std::vector<Arg> none;
+  if (!invoke(reg, none, caller, result)) return false;
+  api_.trace("call " + procedure + " of " + file_part(found->path) + " = " + value_to_text(result));
+  return true;
 }
 
 bool XllHost::run_command(const Registration& command, const CallerInfo& caller, std::vector<Arg> args,

@@ -46,6 +46,13 @@ class XllHost final : public FunctionHost, public AddinLoader, public AddinServi
   void* find_procedure(const std::string& module, const std::string& procedure) override;
   std::optional<Oper> auto_register(const std::string& module, const std::string& procedure) override;
 
+  // CALL("module","procedure","type text"): an exported procedure of an
+  // open add-in (named by path or file name) called without registering
+  // it; procedures that take arguments are not offered. False, and why,
+  // when it cannot be called.
+  bool call_procedure(const std::string& module, const std::string& procedure, const std::string& type_text,
+                      Value& result, std::string& error);
+
   // The C API entries.
   int excel4v(int xlfn, LPXLOPER result, int count, LPXLOPER* opers);
   int excel12v(int xlfn, int count, LPXLOPER12* opers, LPXLOPER12 result);

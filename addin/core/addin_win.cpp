@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "addin/core/automation_win.h"
 #include "addin/core/conversations_win.h"
 #include "addin/core/excel_win.h"
 #include "addin/core/messages.h"
@@ -156,6 +157,7 @@ void closing_steps() {
   if (menu_present()) xl::call(xlfDeleteMenu, {Oper::number(1), Oper::text(kMenuName)});
   settle_toolbar();
   conversations::end_all();
+  automation::shut_down();
 }
 
 // ------------------------------------------------------------ cursor procedure

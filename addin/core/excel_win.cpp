@@ -1,5 +1,7 @@
 #include "addin/core/excel_win.h"
 
+#include "addin/core/automation_win.h"
+
 #include <cmath>
 #include <algorithm>
 #include <cstring>
@@ -165,6 +167,34 @@ Oper Oper::text_array(int rows, int columns, const std::vector<std::string>& tex
   return o;
 }
 
+Oper Oper::array(int rows, int columns, const std::vector<Oper>& items) {
+  Oper o;
+  o.x_.xltype = xltypeMulti;
+  o.x_.val.array.rows = static_cast<WORD>(rows);
+  o.x_.val.array.columns = static_cast<WORD>(columns);
+  const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+  o.items_.assign(n, XLOPER{});
+  o.item_strs_.assign(n, std::string());
+  for (std::size_t i = 0; i < n; ++i) {
+    // Only single values go into an array: anything else becomes nil.
+    const Oper& item = i < items.size() ? items[i] : Oper::nil();
+    switch (item.type()) {
+      case xltypeNum:
+      case xltypeBool:
+      case xltypeErr:
+      case xltypeInt:
+      case xltypeNil: o.items_[i] = item.x_; break;
+      case xltypeStr:
+        o.items_[i].xltype = xltypeStr;
+        o.item_strs_[i] = item.str_;
+        break;
+      default: o.items_[i].xltype = xltypeNil; break;
+    }
+  }
+  o.relink();
+  return o;
+}
+
 Oper Oper::copy_of(const XLOPER& x) {
   Oper o;
   o.x_ = x;
@@ -263,8 +293,16 @@ Answer call(int function, std::initializer_list<Oper> arguments) {
 }
 
 Answer coerce(const Oper& value, int type) {
-  if (type == 0) return call(xlCoerce, {value});
-  return call(xlCoerce, {value, Oper::integer(type)});
+  Answer answer = type == 0 ? call(xlCoerce, {value}) : call(xlCoerce, {value, Oper::integer(type)});
+  // A reference the spreadsheet could not read directly (not one it has
+  // yet to calculate, nor a calculation the user broke off) is read through
+  // the running application's automation interface.
+  if (answer.code != xlretFailed || !value.is_reference()) return answer;
+  if (auto read = automation::read_reference(value, type)) {
+    answer.code = xlretSuccess;
+    answer.value = std::move(*read);
+  }
+  return answer;
 }
 
 CellValue cell_value(const Oper& v) {

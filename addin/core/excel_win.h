@@ -49,6 +49,9 @@ class Oper {
   static Oper cell(int row, int column) { return reference({row, row, column, column}); }
   // A reference of several areas on a sheet (0: the current sheet).
   static Oper references(const std::vector<Area>& areas, IDSHEET sheet = 0);
+  // A rows × columns array of values (numbers, texts, logicals, errors,
+  // nil), row by row.
+  static Oper array(int rows, int columns, const std::vector<Oper>& items);
   // A rows × columns array of texts, row by row.
   static Oper text_array(int rows, int columns, const std::vector<std::string>& texts);
   // A deep copy of a value the spreadsheet handed over (not freed here).
@@ -101,7 +104,9 @@ Answer call(int function, std::initializer_list<Oper> arguments = {});
 Answer call(int function, const std::vector<Oper>& arguments);
 
 // Coercion of a value or reference: to a basic type (xltypeStr, xltypeNum,
-// ...) or, with type 0, to the value of the cell(s) as they are.
+// ...) or, with type 0, to the value of the cell(s) as they are. A
+// reference the spreadsheet fails to read directly is read through its
+// automation interface instead (automation_win.h).
 Answer coerce(const Oper& value, int type = 0);
 
 // A worksheet function's argument as the request builder takes it.

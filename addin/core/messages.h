@@ -37,6 +37,12 @@ inline constexpr std::string_view kClipboardFormatName = "Kovo Report Wizard - d
 inline constexpr std::string_view kToolbarFile = "Toolbar_v40.xlb";
 inline constexpr std::string_view kServerProgram = "Kovo.EXE";
 inline constexpr std::string_view kMenuName = "Kovo";
+// The box shown when another instance of the spreadsheet answers for the
+// running application while a value is read through automation.
+inline constexpr std::string_view kOtherInstancesText =
+    "Unable to complete calculation with other instances of Excel Opened\nPlease close all other instances of "
+    "Excel, then Click OK";
+inline constexpr std::string_view kOtherInstancesCaption = "Error";
 
 // The text of a message number, empty when there is none.
 std::string addin_message(int number);

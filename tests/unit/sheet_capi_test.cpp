@@ -4,6 +4,7 @@
 // toolbars, what worksheet functions may call, and the XLOPER layouts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -132,6 +133,23 @@ TEST_F(SheetApiTest, CoercionGivesValuesInTheTypesAsked) {
   EXPECT_EQ(one.items.at(0).str, "abc");
   EXPECT_EQ(call(xlCoerce, {numeral(3), Oper::integer(xltypeStr)}).str, "3");
   EXPECT_TRUE(call(xlCoerce, {str("true"), Oper::integer(xltypeBool)}).boolean);
+}
+
+// A workbook whose direct reading is refused fails add-ins' xlCoerce of
+// its references only; values, and the host's own reading, are unchanged.
+TEST_F(SheetApiTest, RefusedDirectReadingFailsOnlyReferenceCoercion) {
+  put("A1", "12.7");
+  std::string name = sheet->book().name();
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  api->refuse_direct_read(name);
+  call(xlCoerce, {ref("A1")}, xlretFailed);
+  call(xlCoerce, {ref("A1:B2"), Oper::integer(xltypeMulti)}, xlretFailed);
+  EXPECT_EQ(call(xlCoerce, {numeral(3), Oper::integer(xltypeStr)}).str, "3");
+  Oper value;
+  bool uncalculated = true;
+  ASSERT_TRUE(api->read_value(ref("A1"), value, uncalculated));
+  EXPECT_FALSE(uncalculated);
+  EXPECT_EQ(value.num, 12.7);
 }
 
 TEST_F(SheetApiTest, SheetIdsNamesAndSelection) {
