@@ -19,11 +19,11 @@ class AboutWindow : public ConnectorDialog {
                                        version_string(module, "SpecialBuild"), version_string(module, "LegalCopyright"),
                                        version_string(module, "LegalTrademarks")});
     SetWindowTextA(handle(), view.caption.c_str());
-    set_text(IDC_ABOUT_PRODUCT, view.product);
-    set_text(IDC_ABOUT_VERSION, view.version);
-    set_text(IDC_ABOUT_SPECIAL_BUILD, view.special_build);
-    ShowWindow(control(IDC_ABOUT_SPECIAL_BUILD), view.special_build.empty() ? SW_HIDE : SW_SHOW);
-    set_text(IDC_ABOUT_LEGAL, view.legal);
+    set_text(IDC_DLL_ABOUT_PRODUCT, view.product);
+    set_text(IDC_DLL_ABOUT_VERSION, view.version);
+    set_text(IDC_DLL_ABOUT_SPECIAL_BUILD, view.special_build);
+    ShowWindow(control(IDC_DLL_ABOUT_SPECIAL_BUILD), view.special_build.empty() ? SW_HIDE : SW_SHOW);
+    set_text(IDC_DLL_ABOUT_LEGAL, view.legal);
   }
 
   void on_command(int control, int notification) override {

@@ -17,72 +17,21 @@
 #include "demo_ledger.h"
 #include "program_runner.h"
 #include "server_fixture.h"
+#include "sheet_files.h"
 #include "sheet_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kovo::testing::bin_folder;
+using kovo::testing::read_text;
+using kovo::testing::csv_line;
+using kovo::testing::csv_cells;
 using kovo::testing::ProgramResult;
 using kovo::testing::ScopedEnv;
 using kovo::testing::ServerFolder;
 using kovo::testing::settings_file;
 using kovo::testing::wait_for;
-
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A CSV line of cells, each quoted.
-std::string csv_line(const std::vector<std::string>& cells) {
-  std::string line;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (i) line += ',';
-    std::string cell = cells[i];
-    std::string quoted;
-    for (char c : cell) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    line += '"' + quoted + '"';
-  }
-  return line + "\r\n";
-}
-
-// The cells of an exported CSV, row by row.
-std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(cell);
-      cell.clear();
-    } else if (c == '\r') {
-    } else if (c == '\n') {
-      rows.back().push_back(cell);
-      cell.clear();
-      rows.emplace_back();
-    } else {
-      cell += c;
-    }
-  }
-  if (!cell.empty() || !rows.back().empty()) rows.back().push_back(cell);
-  if (rows.back().empty()) rows.pop_back();
-  return rows;
-}
 
 void write_setting(const char* section, const char* key, const std::string& value) {
   WritePrivateProfileStringA(section, key, value.c_str(), settings_file().c_str());

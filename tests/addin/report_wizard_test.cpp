@@ -21,6 +21,7 @@
 #include "demo_ledger.h"
 #include "program_runner.h"
 #include "server_fixture.h"
+#include "sheet_files.h"
 #include "sheet_runner.h"
 #include "tools/winctl/window_driver.h"
 
@@ -28,6 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using kovo::testing::bin_folder;
+using kovo::testing::read_text;
+using kovo::testing::csv_cells;
 using kovo::testing::ProgramResult;
 using kovo::testing::ServerFolder;
 using kovo::testing::settings_file;
@@ -38,40 +41,6 @@ constexpr char kWizard[] = "Kovo Report Wizard";
 constexpr char kRemaining[] = "Step 4: Set the Remaining Axes";
 constexpr char kCreation[] = "Step 5: Report Creation";
 constexpr double kStepSeconds = 60;
-
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Simple CSV cells: quoted cells may hold commas and doubled quotes.
-std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') cell += '"', ++i;
-      else if (c == '"') quoted = false;
-      else cell += c;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(cell), cell.clear();
-    } else if (c == '\n') {
-      rows.back().push_back(cell), cell.clear();
-      rows.emplace_back();
-    } else if (c != '\r') {
-      cell += c;
-    }
-  }
-  if (!cell.empty()) rows.back().push_back(cell);
-  if (rows.back().empty()) rows.pop_back();
-  return rows;
-}
 
 // Where a text first stands in the exported cells.
 struct Place {

@@ -62,14 +62,14 @@ TEST_F(ConnectorWindows, AboutShowsTheLibrarysVersionEntriesAndOkClosesIt) {
   HWND about = FindWindowA("#32770", "About Kovo for Cyma IV");
   ASSERT_TRUE(about && IsWindowVisible(about));
   char text[256] = {};
-  GetDlgItemTextA(about, IDC_ABOUT_PRODUCT, text, sizeof text);
+  GetDlgItemTextA(about, IDC_DLL_ABOUT_PRODUCT, text, sizeof text);
   EXPECT_STREQ(text, "Kovo for Cyma IV");
-  GetDlgItemTextA(about, IDC_ABOUT_VERSION, text, sizeof text);
+  GetDlgItemTextA(about, IDC_DLL_ABOUT_VERSION, text, sizeof text);
   const std::string version = text;
   ASSERT_EQ(version.rfind("Version ", 0), 0u) << version;
   EXPECT_EQ(call(codes::kVersion, ""), "Kovo " + version + " for Cyma IV\r\n");
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(about, IDC_ABOUT_SPECIAL_BUILD))) << "a release has no special build";
-  GetDlgItemTextA(about, IDC_ABOUT_LEGAL, text, sizeof text);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(about, IDC_DLL_ABOUT_SPECIAL_BUILD))) << "a release has no special build";
+  GetDlgItemTextA(about, IDC_DLL_ABOUT_LEGAL, text, sizeof text);
   EXPECT_EQ(std::string(text).rfind("Copyright", 0), 0u) << text;
   SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
   pump();
