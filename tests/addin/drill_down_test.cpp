@@ -139,7 +139,7 @@ TEST_F(DrillDownFromTheSheet, ForAUserTheWindowOpensWithTheCellsQuery) {
 
   HWND window = nullptr;
   ASSERT_TRUE(wait_for([&] {
-    window = FindWindowA("#32770", kCaption);
+    window = kovo::testing::find_process_window(kovo::testing::server_process_id(), "#32770", kCaption);
     return window && IsWindowVisible(window);
   }, 20000));
   char text[256] = {};

@@ -93,7 +93,7 @@ TEST_F(EnquiryPasteEndToEnd, ThePastedFormulaGivesTheBalanceTheWindowShowed) {
 
   HWND window = nullptr;
   ASSERT_TRUE(wait_for([&] {
-    window = FindWindowA("#32770", kCaption);
+    window = kovo::testing::find_process_window(kovo::testing::server_process_id(), "#32770", kCaption);
     return window && IsWindowVisible(window);
   }, 20000));
   EXPECT_EQ(clipboard_text(), "") << "the window empties the clipboard as it opens";

@@ -38,10 +38,8 @@ std::string read_text(const fs::path& path) {
 
 // A visible dialog of the server's process with this caption.
 HWND server_dialog(const ServerFolder& folder, const char* caption) {
-  HWND window = FindWindowA("#32770", caption);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  return window && owner == folder.process_id() && IsWindowVisible(window) ? window : nullptr;
+  HWND window = find_process_window(folder.process_id(), "#32770", caption);
+  return window && IsWindowVisible(window) ? window : nullptr;
 }
 
 class ConnectorWindowsInServer : public ::testing::Test {

@@ -66,10 +66,7 @@ class ListsOverDde : public ::testing::Test {
   }
   std::string ask(const std::string& item) { return client_.request_text(item, 30000).value_or("<no answer>"); }
   HWND lists_window() const {
-    HWND window = FindWindowA("#32770", "Lists [CYMA]");
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    return owner == folder_->process_id() ? window : nullptr;
+    return kovo::testing::find_process_window(folder_->process_id(), "#32770", "Lists [CYMA]");
   }
 
   kovo::testing::SettingsLock lock_;

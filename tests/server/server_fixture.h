@@ -38,6 +38,13 @@ inline bool wait_for(const std::function<bool()>& condition, int timeout_ms = 10
   return true;
 }
 
+// The running server's process (it runs once per desktop); 0 when none runs.
+inline DWORD server_process_id() {
+  DWORD process = 0;
+  if (HWND server = FindWindowA("KovoMainServerClass", nullptr)) GetWindowThreadProcessId(server, &process);
+  return process;
+}
+
 inline std::string settings_file() {
   char folder[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, TRUE);

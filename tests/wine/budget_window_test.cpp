@@ -84,13 +84,13 @@ TEST_F(BudgetWindow, AutomationWritesTheRevisedBudgetAndRequestsReadIt) {
   EXPECT_FALSE(contains(refused, "completed")) << refused;
   EXPECT_EQ(gl("4000-10;Month 1 Budget;DEMO;2008;B"), "-61539.36\r\n");
   EXPECT_TRUE(boxes.texts().empty());
-  EXPECT_EQ(FindWindowA("#32770", "Kovo Budget Write [CYMA]"), nullptr);
+  EXPECT_EQ(kovo::testing::find_own_window("#32770", "Kovo Budget Write [CYMA]"), nullptr);
 }
 
 TEST_F(BudgetWindow, TheUsersWindowDrivenByMessages) {
   budget("Budget Company=,Budget Year=0,Budget Type=Budget");
   pump();
-  HWND window = FindWindowA("#32770", "Kovo Budget Write [CYMA]");
+  HWND window = kovo::testing::find_own_window("#32770", "Kovo Budget Write [CYMA]");
   ASSERT_TRUE(window && IsWindowVisible(window));
   EXPECT_EQ(text_of(window, IDC_BUDGET_COMPANY), "DEMO") << "an empty budget company takes the company";
   EXPECT_EQ(text_of(window, IDC_BUDGET_YEAR), "2008");
@@ -112,7 +112,7 @@ TEST_F(BudgetWindow, TheUsersWindowDrivenByMessages) {
   EXPECT_FALSE(IsWindow(window)) << "Quit closes";
   budget("");
   pump();
-  HWND reopened = FindWindowA("#32770", "Kovo Budget Write [CYMA]");
+  HWND reopened = kovo::testing::find_own_window("#32770", "Kovo Budget Write [CYMA]");
   ASSERT_TRUE(reopened);
   EXPECT_TRUE(IsDlgButtonChecked(reopened, IDC_BUDGET_REVISED)) << "the budget chosen is kept with the settings";
   click(reopened, IDCANCEL);

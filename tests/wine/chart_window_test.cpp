@@ -50,7 +50,7 @@ TEST_F(ChartWindow, TheCommandWithoutAUserCopiesTwoPeriodColumns) {
                               "'4000-10\tProduct Sales - Production\tP/L\t(61,957.85)\t(67,687.46)\r\n"
                               "'4000-20\tProduct Sales - Sales\tP/L\t(225,378.99)\t(232,373.88)\r\n"
                               "'4000-30\tProduct Sales - Administration\tP/L\t(29,969.40)\t(33,567.85)\r\n");
-  EXPECT_EQ(FindWindowA("#32770", kCaption), nullptr) << "the hidden window is gone";
+  EXPECT_EQ(kovo::testing::find_own_window("#32770", kCaption), nullptr) << "the hidden window is gone";
 
   // A failure reaches the caller instead of a box.
   const std::string refused =
@@ -66,11 +66,11 @@ TEST_F(ChartWindow, DrillDownsToChartOpensTheWindowOnItsQuery) {
                            "Drill Type=Revised Budget" + system())
                               .c_str());
   pump();
-  HWND drill = FindWindowA("#32770", "Drill [CYMA]");
+  HWND drill = kovo::testing::find_own_window("#32770", "Drill [CYMA]");
   ASSERT_TRUE(drill);
   click(drill, IDC_DRILL_TO_CHART);
   pump();
-  HWND chart = FindWindowA("#32770", kCaption);
+  HWND chart = kovo::testing::find_own_window("#32770", kCaption);
   ASSERT_TRUE(chart && IsWindowVisible(chart));
   EXPECT_EQ(text_of(chart, IDC_CHART_ACCOUNT), "41??-*");
   EXPECT_EQ(text_of(chart, IDC_CHART_PERIODS), "Month 2");

@@ -54,6 +54,25 @@ inline bool store_connector_settings(std::initializer_list<std::pair<const char*
 // Back to the connector's defaults.
 inline void forget_connector_settings() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey); }
 
+// A top-level window of one process with that class and title (nullptr for
+// either matches any). Tests run side by side in one Wine desktop, and
+// several test processes load the connector: a search over the whole
+// desktop can find another test's window instead.
+inline HWND find_process_window(DWORD process_id, const char* class_name, const char* title) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, class_name, title)) != nullptr) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == process_id) return window;
+  }
+  return nullptr;
+}
+
+// The same among this process's windows.
+inline HWND find_own_window(const char* class_name, const char* title) {
+  return find_process_window(GetCurrentProcessId(), class_name, title);
+}
+
 // The library loaded into the test process, as the server loads it.
 class ConnectorInProcess : public ::testing::Test {
  public:
@@ -80,7 +99,7 @@ class ConnectorInProcess : public ::testing::Test {
     if (!module_) return;
     EXPECT_EQ(cleanup_(), 0);
     pump();
-    EXPECT_EQ(FindWindowA("CYMAV5CLASS32", nullptr), nullptr) << "clean-up destroys the main window";
+    EXPECT_EQ(find_own_window("CYMAV5CLASS32", nullptr), nullptr) << "clean-up destroys the main window";
     FreeLibrary(module_);
   }
   void pump() {
@@ -97,7 +116,7 @@ class ConnectorInProcess : public ::testing::Test {
     result.resize(result.find('\0'));
     return result;
   }
-  HWND main_window() { return FindWindowA("CYMAV5CLASS32", "Kovo DLL for Cyma IV"); }
+  HWND main_window() { return find_own_window("CYMAV5CLASS32", "Kovo DLL for Cyma IV"); }
 
   HMODULE module_ = nullptr;
   InterfaceFn interface_ = nullptr;

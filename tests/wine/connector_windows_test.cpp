@@ -29,7 +29,7 @@ class ConnectorWindows : public kovo::testing::ConnectorOnDemoLedger {
   HWND open_lists(const std::string& parameters) {
     call(codes::kList, (parameters + system()).c_str());
     pump();
-    return FindWindowA("#32770", "Lists [CYMA]");
+    return kovo::testing::find_own_window("#32770", "Lists [CYMA]");
   }
 };
 
@@ -59,7 +59,7 @@ TEST_F(ConnectorWindows, AboutShowsTheLibrarysVersionEntriesAndOkClosesIt) {
   ASSERT_TRUE(main_window());
   PostMessageA(main_window(), WM_COMMAND, IDM_ABOUT, 0);
   pump();
-  HWND about = FindWindowA("#32770", "About Kovo for Cyma IV");
+  HWND about = kovo::testing::find_own_window("#32770", "About Kovo for Cyma IV");
   ASSERT_TRUE(about && IsWindowVisible(about));
   char text[256] = {};
   GetDlgItemTextA(about, IDC_DLL_ABOUT_PRODUCT, text, sizeof text);

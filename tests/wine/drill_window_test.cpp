@@ -70,7 +70,7 @@ class DrillWindow : public kovo::testing::ConnectorOnDemoLedger {
   HWND open_window(const std::string& parameters) {
     drill(parameters);
     pump();
-    HWND window = FindWindowA("#32770", kCaption);
+    HWND window = kovo::testing::find_own_window("#32770", kCaption);
     EXPECT_TRUE(window && IsWindowVisible(window));
     return window;
   }
@@ -141,7 +141,7 @@ TEST_F(DrillWindow, WithoutAUserTheRowsOnTheClipboardTotalTheFigure) {
   set_clipboard_text("marker");
   EXPECT_EQ(drill("NoShow=1,Drill Period=Bogus Month"), "Kovo [CYMA] The period requested is invalid.\r\n");
   EXPECT_EQ(clipboard_text(), "");
-  EXPECT_EQ(FindWindowA("#32770", kCaption), nullptr);
+  EXPECT_EQ(kovo::testing::find_own_window("#32770", kCaption), nullptr);
   pump();
   EXPECT_TRUE(boxes.texts().empty());
 }
@@ -199,7 +199,7 @@ TEST_F(DrillWindow, TheUsersWindowDrivenByMessages) {
 
   // The options window hides the grant column of the list.
   press(window, IDC_DRILL_ADVANCED);
-  HWND options = FindWindowA("#32770", "Kovo Drill Advanced Options [CYMA]");
+  HWND options = kovo::testing::find_own_window("#32770", "Kovo Drill Advanced Options [CYMA]");
   ASSERT_TRUE(options);
   EXPECT_EQ(GetWindow(options, GW_OWNER), window);
   EXPECT_GT(SendMessageA(list(window), LVM_GETCOLUMNWIDTH, 16, 0), 0);

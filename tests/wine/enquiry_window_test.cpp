@@ -53,7 +53,7 @@ TEST_F(EnquiryWindow, WithoutAUserTheTableIsOnTheClipboard) {
   EXPECT_EQ(status, kovo::kStatusProcessed);
   EXPECT_EQ(clipboard_text(),
             "1\r\n2\r\n2\r\nAccount\t4000\r\nDept\t10\r\nPeriod\tQuarter 2\r\nCompany\tDEMO\r\nYear\t2008\r\nType\tBudget\r\n");
-  EXPECT_FALSE(FindWindowA("#32770", kEnquiry)) << "the hidden window is gone";
+  EXPECT_FALSE(kovo::testing::find_own_window("#32770", kEnquiry)) << "the hidden window is gone";
 
   // A period that does not parse leaves no table, and the command says why.
   set_clipboard_text("marker");
@@ -67,14 +67,14 @@ TEST_F(EnquiryWindow, ThePeriodWizardAnswersTheEnquiry) {
   InProcessBoxWatcher boxes;
   command(codes::kInquire, "Company=DEMO,Drill Account=4000-10,Drill Period=Month 3");
   pump();
-  HWND enquiry = FindWindowA("#32770", kEnquiry);
+  HWND enquiry = kovo::testing::find_own_window("#32770", kEnquiry);
   ASSERT_TRUE(enquiry && IsWindowVisible(enquiry));
   EXPECT_EQ(text(enquiry, IDC_INQ_SEGMENT_BASE), "4000");
   EXPECT_EQ(text(enquiry, IDC_INQ_PERIOD), "Month 3");
 
   press(enquiry, IDC_INQ_PERIOD_BUTTON);
   pump();
-  HWND wizard = FindWindowA("#32770", kWizard);
+  HWND wizard = kovo::testing::find_own_window("#32770", kWizard);
   ASSERT_TRUE(wizard && IsWindowVisible(wizard));
   EXPECT_EQ(text(wizard, IDC_PW_SPECIFIER), "Month 3");
   EXPECT_EQ(SendDlgItemMessageA(wizard, IDC_PW_PERIOD_BASE + 2, BM_GETCHECK, 0, 0), BST_CHECKED);

@@ -39,7 +39,7 @@ class EntitiesWindows : public kovo::testing::ConnectorOnDemoLedger {
 
   HWND dialog(const char* caption) {
     pump();
-    HWND window = FindWindowA("#32770", caption);
+    HWND window = kovo::testing::find_own_window("#32770", caption);
     return window && IsWindowVisible(window) ? window : nullptr;
   }
   void click(HWND window, int control) { SendMessageA(GetDlgItem(window, control), BM_CLICK, 0, 0); }

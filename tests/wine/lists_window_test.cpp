@@ -32,7 +32,7 @@ class ListsWindow : public kovo::testing::ConnectorOnDemoLedger {
   HWND open_window(const std::string& parameters) {
     list(parameters);
     pump();
-    HWND window = FindWindowA("#32770", "Lists [CYMA]");
+    HWND window = kovo::testing::find_own_window("#32770", "Lists [CYMA]");
     EXPECT_TRUE(window && IsWindowVisible(window));
     return window;
   }
@@ -69,7 +69,7 @@ TEST_F(ListsWindow, AutomationAnswersTheListAndLeavesNoWindowOrBox) {
   // fields name no segment, then the radio button names the accounts.
   EXPECT_EQ(list("NoShow=1,NoClipboard=1"), "KovoListDone\r\n");
   EXPECT_EQ(list("NoShow=1,NoClipboard=1,Selected List=9").substr(0, 10), "'1000-10\tC");
-  EXPECT_EQ(FindWindowA("#32770", "Lists [CYMA]"), nullptr) << "the hidden window is closed before the command returns";
+  EXPECT_EQ(kovo::testing::find_own_window("#32770", "Lists [CYMA]"), nullptr) << "the hidden window is closed before the command returns";
   EXPECT_FALSE(IsWindowVisible(main_window()));
   pump();
   EXPECT_TRUE(boxes.texts().empty());
@@ -106,7 +106,7 @@ TEST_F(ListsWindow, AnAutomatedCommandClosesTheUsersWindowFirst) {
   ASSERT_TRUE(IsWindow(window));
   EXPECT_EQ(list("NoShow=1,NoClipboard=1,List=Years"), "'0\r\n'2008\r\n'2007\r\nKovoListDone\r\n");
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(FindWindowA("#32770", "Lists [CYMA]"), nullptr);
+  EXPECT_EQ(kovo::testing::find_own_window("#32770", "Lists [CYMA]"), nullptr);
 }
 
 TEST_F(ListsWindow, TheUsersWindowDrivenByMessages) {

@@ -65,7 +65,7 @@ class PreloadWindow : public kovo::testing::ConnectorOnDemoLedger {
   HWND open_window(const std::string& parameters) {
     call(codes::kDataPreload, (parameters + system()).c_str());
     pump();
-    HWND window = FindWindowA("#32770", kTitle);
+    HWND window = kovo::testing::find_own_window("#32770", kTitle);
     EXPECT_TRUE(window && IsWindowVisible(window));
     return window;
   }
@@ -98,7 +98,7 @@ TEST_F(PreloadWindow, TheCommandWithoutAUserPreloadsAndAnswersTheSameFigures) {
     EXPECT_NE(nothing.find("DataPreLoad did not find any records for the current key."), std::string::npos) << nothing;
     pump();
     EXPECT_TRUE(boxes.texts().empty());
-    EXPECT_EQ(FindWindowA("#32770", kTitle), nullptr);
+    EXPECT_EQ(kovo::testing::find_own_window("#32770", kTitle), nullptr);
   }
 
   // the preload held the company: the window asks before caching it again

@@ -28,7 +28,7 @@ class SetupWindow : public kovo::testing::ConnectorOnDemoLedger {
   HWND open_setup() {
     call(codes::kSetup, ("Company=DEMO,System=" + ledger_.system()).c_str());
     pump();
-    return FindWindowA("#32770", kCaption);
+    return kovo::testing::find_own_window("#32770", kCaption);
   }
   void choose(HWND window, int combo, int index) {
     SendDlgItemMessageA(window, combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
