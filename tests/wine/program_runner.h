@@ -49,10 +49,11 @@ inline ProgramResult run_program(const std::string& command_line, const std::str
   CloseHandle(err_write);
   CloseHandle(in_read);
   if (!started) {
+    const DWORD error = GetLastError();
     CloseHandle(out_read);
     CloseHandle(err_read);
     CloseHandle(in_write);
-    result.errors = "could not start: " + command_line;
+    result.errors = "could not start (error " + std::to_string(error) + "): " + command_line;
     return result;
   }
   DWORD written = 0;
